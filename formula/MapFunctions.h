@@ -1,0 +1,36 @@
+#pragma once
+#include <array>
+#include <cstdint>
+
+#include "formula/OCFunctDDDoubleSafe.h"
+
+namespace tandor {
+
+// The three compiled coordinate functions of F = (x, y, z).
+class MapFunctions {
+public:
+  std::array<TOCFunctDDDoubleSafe, 3> Functions; // x, y, z
+
+  TOCFunctDDDoubleSafe& operator[](int c) { return Functions[c]; }
+  const TOCFunctDDDoubleSafe& operator[](int c) const { return Functions[c]; }
+
+  // F(u, v), evaluated in the order x, y, z with the p and q last given to the functions.
+  void EvaluateMap(double& x, double& y, double& z, double u, double v) {
+    ++Evaluations;
+    const double uv[2] = {u, v};
+    x = Functions[0].Evaluate(uv);
+    y = Functions[1].Evaluate(uv);
+    z = Functions[2].Evaluate(uv);
+  }
+
+  void SetParameters(double p, double q) {
+    const double pq[2] = {p, q};
+    for (auto& f : Functions)
+      tandor::SetParameters(f, pq);
+  }
+
+  // How many times EvaluateMap ran; for statistics only.
+  uint64_t Evaluations = 0;
+};
+
+} // namespace tandor

@@ -1,0 +1,71 @@
+#pragma once
+// The problem in force and the flags every part of the program consults. One object, owned by
+// the application (or by a test) and passed by reference.
+
+#include <array>
+#include <cstdint>
+#include <numbers>
+#include <string>
+#include <vector>
+
+#include "formula/OCFunctDDDoubleSafe.h"
+#include "solvers/Canvas.h"
+#include "solvers/Trace.h"
+
+namespace tandor {
+
+inline constexpr int DataLineCount = 13;
+using DataLineArray = std::array<std::string, DataLineCount>;
+
+struct Glob {
+  Glob(); // start-up values, and DataLines built from them
+
+  // The problem of the last successful read.
+  std::array<std::string, 3> FormulaTexts{"u", "v(v^2 - p)", "v(u + v^4 - p v^2)"};
+  Vector2 DomainLow{0.0, 0.0};
+  Vector2 DomainHigh{2 * std::numbers::pi, std::numbers::pi};
+  Vector2 ParamLow{0.0, 0.0};
+  Vector2 ParamHigh{2.0, std::numbers::pi};
+  Vector2 ParamValue{1.0, 0.0}; // always the p, q last given to the compiled functions
+
+  // Derived by a successful read.
+  Vector2 DomainHalf{};
+  Vector2 DomainCentre{};
+  double HalfDiagonal = 0.0;
+  Vector3 BoxLow{};
+  Vector3 BoxHigh{};
+  long double PixelLength = 0.0L; // sqrt(2) * HalfDiagonal / 400: one picture pixel in D
+  int32_t CoarseCount = 23;
+
+  LinearTermRecords LinearTerms{};
+  Vector2 LinearDirection{};
+
+  DataLineArray DataLines; // the problem of the last run as text: x, y, z, uMin .. q
+
+  // What the window's fields held at the last read, and what they evaluated to.
+  DataLineArray FieldTexts;
+  std::array<double, 10> FieldValues{}; // uMin, uMax, vMin, vMax, pMin, pMax, qMin, qMax, p, q
+  bool IsLinear = false;
+
+  bool Drawn = false;
+  bool Dirty = false;
+  bool Running = false;
+  bool StopRequested = false;
+
+  // The linear case's result and sibling table.
+  std::vector<TracePoint> LinearTrace; // LinearTraceHigh is LinearTrace.size() - 1
+  SiblingRows LinearSiblingRows;
+
+  // The picture and the parameter square.
+  PixelRect PictureRect{0, 0, 400, 400};
+  PixelRect ParameterRect{0, 0, 128, 128};
+  std::array<int32_t, 2> CirclePos{64, 128};
+  bool SiblingShown = false;
+  std::array<int32_t, 2> SiblingPos{0, 0};
+
+  // The data file.
+  std::string FileName; // at most 255 characters
+  std::vector<std::string> DataList;
+};
+
+} // namespace tandor

@@ -1,0 +1,34 @@
+#pragma once
+// What the three curve tracers store and what their drawings hand to the sibling display.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+namespace tandor {
+
+using Vector2 = std::array<double, 2>;
+using Vector3 = std::array<double, 3>;
+using Vector4 = std::array<double, 4>;
+
+// (u1, v1, u2, v2): two points of D; a zero of the pair residual is a double point and its
+// sibling.
+using PointPair = Vector4;
+
+struct TracePoint {
+  int32_t PieceStart = 0; // 1 opens a polyline, 0 continues it
+  PointPair Pair{};
+};
+
+struct SiblingEntry {
+  int16_t CentreX = 0;
+  int16_t HalfWidth = 0;
+  int16_t SiblingX = 0;
+  int16_t SiblingY = 0;
+  friend bool operator==(const SiblingEntry&, const SiblingEntry&) = default;
+};
+
+// One list per pixel row of the drawing rectangle.
+using SiblingRows = std::vector<std::vector<SiblingEntry>>;
+
+} // namespace tandor
