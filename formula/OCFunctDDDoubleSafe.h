@@ -54,6 +54,10 @@ public:
     return EvaluateWithoutMachineCode(values);
   }
 
+  // Translates Postfix into the value evaluator (x87 machine code where it can be made) and
+  // sizes DerivativeSlots; the last step of a successful Compile.
+  void GenerateValueCode();
+  // The same for the value-and-derivative evaluator; run after every successful Compile.
   void GenerateDerivativeCode();
   // values holds the VariableCount variable values and then their directions.
   DerivativeResult EvaluateWithDerivative(const double* values);
@@ -81,6 +85,9 @@ public:
   EvaluatorEntry DerivativeEntry = nullptr;
 
   LinearTermRecords LinearTerms{}; // written by the linear-form recognition
+
+  // Largest depth of the evaluation stack that Postfix reaches.
+  int MaxStackDepth() const;
 
 private:
   double EvaluateWithoutMachineCode(const double* values) const;
