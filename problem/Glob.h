@@ -54,7 +54,7 @@ struct Glob {
 
   // The linear case's result and sibling table.
   std::vector<TracePoint> LinearTrace; // LinearTraceHigh is LinearTrace.size() - 1
-  SiblingRows LinearSiblingRows;
+  SiblingTable LinearSiblingRows;
 
   // The picture and the parameter square.
   PixelRect PictureRect{0, 0, 400, 400};

@@ -29,6 +29,6 @@ struct SiblingEntry {
 };
 
 // One list per pixel row of the drawing rectangle.
-using SiblingRows = std::vector<std::vector<SiblingEntry>>;
+using SiblingTable = std::vector<std::vector<SiblingEntry>>;
 
 } // namespace tandor

@@ -37,7 +37,7 @@ int16_t PixelMapping::RoundY(double v) const {
 
 int PenWidthFor(const PixelRect& rect) { return static_cast<int>(std::lrint(rect.Width() / 500.0)); }
 
-void AddSiblingSpans(SiblingRows& rows, int rowLimit, const PixelSegment& A,
+void AddSiblingSpans(SiblingTable& rows, int rowLimit, const PixelSegment& A,
                      const PixelSegment& B) {
   auto add = [&](const PixelSegment& self, const PixelSegment& other) {
     const auto midX = static_cast<int16_t>((self.x1 + self.x2) / 2);
@@ -58,7 +58,7 @@ void AddSiblingSpans(SiblingRows& rows, int rowLimit, const PixelSegment& A,
 
 void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoint>& trace,
                Rgb colour, const Vector2& domainLow, const Vector2& domainHigh,
-               SiblingRows* rows) {
+               SiblingTable* rows) {
   const int H = rect.Height();
   if (rows != nullptr) {
     rows->assign(static_cast<std::size_t>(H) + 1, {});
@@ -84,7 +84,7 @@ void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoi
   }
 }
 
-bool FindSiblingInRows(const SiblingRows& rows, int x, int row, int& siblingX, int& siblingY) {
+bool FindSiblingInRows(const SiblingTable& rows, int x, int row, int& siblingX, int& siblingY) {
   if (row < 0 || row >= static_cast<int>(rows.size()))
     return false;
   for (const SiblingEntry& e : rows[row]) {

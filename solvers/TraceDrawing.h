@@ -27,7 +27,7 @@ struct PixelSegment {
 
 // Sibling entries of one traced step: every row crossed by one half's segment points at the
 // midpoint of the other half's segment. Rows outside 0 <= y < rowLimit get nothing.
-void AddSiblingSpans(SiblingRows& rows, int rowLimit, const PixelSegment& A,
+void AddSiblingSpans(SiblingTable& rows, int rowLimit, const PixelSegment& A,
                      const PixelSegment& B);
 
 // Fills rect with the canvas's current brush, then draws for every record that continues a
@@ -35,9 +35,9 @@ void AddSiblingSpans(SiblingRows& rows, int rowLimit, const PixelSegment& A,
 // rows given (the screen drawing) the sibling table is rebuilt for the rectangle.
 void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoint>& trace,
                Rgb colour, const Vector2& domainLow, const Vector2& domainHigh,
-               SiblingRows* rows);
+               SiblingTable* rows);
 
 // The first entry of the row, in insertion order, whose span covers x.
-bool FindSiblingInRows(const SiblingRows& rows, int x, int row, int& siblingX, int& siblingY);
+bool FindSiblingInRows(const SiblingTable& rows, int x, int row, int& siblingX, int& siblingY);
 
 } // namespace tandor

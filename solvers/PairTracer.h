@@ -1,0 +1,87 @@
+#pragma once
+// What the Descent and the Gradual-descent tracers share: the coarse cells of D and their
+// sampled images, the catch of a start pair from a pair of cells, the pair order, the trace list,
+// its drawing and the sibling lookup. Arrays indexed [1..4] in the method's description are
+// indexed 0..3 here (u1, v1, u2, v2); the sample index 1..9 is 0..8.
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "solvers/Canvas.h"
+#include "solvers/MapEvaluator.h"
+#include "solvers/RunControl.h"
+#include "solvers/Trace.h"
+
+namespace tandor {
+
+class PairTracer {
+public:
+  static constexpr int MaxCells = 32;
+  using CellTuple = std::array<int, 4>; // (a, b) cell of the first half, (c, d) of the second
+
+  explicit PairTracer(Rgb penColour) : PenColour(penColour) {}
+
+  // Draws TraceList into rect; with buildSiblings the sibling table is rebuilt for rect.
+  void DrawLocus(Canvas& canvas, const PixelRect& rect, bool buildSiblings,
+                 const Vector2& domainLow, const Vector2& domainHigh);
+  bool FindSibling(int x, int row, int& siblingX, int& siblingY) const;
+
+  int TraceHigh() const { return static_cast<int>(TraceList.size()) - 1; }
+
+  const std::array<double, 3> SubCellFractions{1.0 / 6.0, 0.5, 5.0 / 6.0};
+  std::array<std::array<double, MaxCells>, 4> CoarseGrid{};
+  std::array<Vector2, 9> SampleOffsets{};
+  Vector4 Lo{}, Hi{}, HalfWidth{}, CellWidth{};
+  int32_t CoarseCount = 0;
+  double MaxStep = 0, MinStep = 0, StepLength = 0;
+  double CatchThreshold = 0, Tolerance = 0, ResidualTolerance = 0, MeanImageNorm = 0;
+  double PixelLength = 0; // the margin of the pair order
+  // F at the nine samples of every cell; inline, so no allocation depends on the cell count.
+  std::array<std::array<std::array<Vector3, 9>, MaxCells>, MaxCells> SampleTable{};
+  std::vector<TracePoint> TraceList;
+  SiblingTable SiblingRows;
+  const Rgb PenColour;
+
+protected:
+  // Lo, Hi, CoarseCount (clamped to 11..31), MaxStep, MinStep, StepLength, HalfWidth,
+  // CellWidth, CoarseGrid, SampleOffsets and PixelLength.
+  void PrepareCells(const Vector2& low, const Vector2& high, int coarseCount, double pixelLength);
+  // MeanImageNorm over the centres of a 15 x 15 grid of D, then Tolerance, CatchThreshold and
+  // ResidualTolerance.
+  void PrepareThresholds(const MapEvaluator& F, double tolerance);
+  void FillSampleTable(const MapEvaluator& F);
+  // Empties the trace list (room for 100 records) and releases the sibling table.
+  void ResetTrace();
+
+  // Strictly inside D x D, and the pair order with the margin PixelLength.
+  bool InsidePairDomain(const PointPair& x) const;
+
+  // The sample pair of the two cells whose images are closest, if closer than CatchThreshold.
+  // Sets StepLength to MaxStep / 2. The caller then descends from the start pair.
+  bool NearestSamplePair(const CellTuple& cells, PointPair& x0);
+
+  // Visits every unordered pair of distinct cells once, in the order of the sweep, polling
+  // run control at every 30th visited tuple of the counter that starts at counterStart.
+  // Returns false when the sweep was stopped.
+  template <class Visit> bool SweepCellPairs(int counterStart, RunControl& control, Visit&& visit) {
+    const int n = CoarseCount;
+    int counter = counterStart;
+    for (int a = 0; a < n; ++a)
+      for (int b = 0; b < n; ++b)
+        for (int c = 0; c < n; ++c)
+          for (int d = 0; d < n; ++d) {
+            if (!(d > b || (d == b && c > a)))
+              continue;
+            ++counter;
+            if (counter % 30 == 0 && control.ProcessEventsAndCheckStop())
+              return false;
+            visit(CellTuple{a, b, c, d});
+          }
+    return true;
+  }
+
+  void Append(int32_t pieceStart, const PointPair& x);
+};
+
+} // namespace tandor
