@@ -32,10 +32,8 @@ public:
     const std::string &postfix = F.Postfix;
     for (std::size_t i = 0; i < postfix.size(); ++i) {
       const auto token = static_cast<unsigned char>(postfix[i]);
-      if (token == OperandMarker)
-        Operand(static_cast<unsigned char>(postfix[++i]));
-      else if (token == '1' || token == 'p')
-        Operand(token);
+      if (token == OperandMarker || token == '1' || token == 'p')
+        Operand(token, token == OperandMarker ? static_cast<unsigned char>(postfix[++i]) : 0);
       else if (IsBinaryOperator(token))
         Binary(token);
       else if (token == '#')
@@ -47,14 +45,14 @@ public:
   }
 
 private:
-  void Operand(unsigned char token) {
+  void Operand(unsigned char token, int k) {
     EnsureFree(RegistersToReserve(token, Pass::Value));
     if (token == '1') {
       fld1();
     } else if (token == 'p') {
       fldpi();
     } else {
-      const OperandSource source = DecodeOperand(token, F.VariableCount);
+      const OperandSource source = DecodeOperand(k, F.VariableCount);
       if (source.kind == OperandSource::Variable)
         fld(qword[ValuesBase + 8 * source.index]);
       else
