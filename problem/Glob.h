@@ -68,4 +68,11 @@ struct Glob {
   std::vector<std::string> DataList;
 };
 
+// Sets DataLines from FormulaTexts, the domain, the parameter ranges and the parameter values.
+void DataToLines(Glob &glob);
+
+// Up to 15 significant digits with '.' whatever the locale: fixed notation without trailing
+// zeros (-1, 0.5, 2), scientific with a capital E below 1e-5 and from 1E15 on (1E-6, 1.5E20).
+std::string FormatDataNumber(double value);
+
 } // namespace tandor
