@@ -82,10 +82,6 @@ std::vector<KnownLocus> KnownLoci() {
   };
 }
 
-void PrintTo(const KnownLocus &locus, std::ostream *os) {
-  *os << locus.name;
-}
-
 constexpr double PixelLength = 0.005; // sqrt(2) * half-diagonal / 400 on [-1,1]^2
 const Vector2 Low{-1, -1}, High{1, 1};
 const PixelRect Picture{0, 0, 400, 400};
