@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -93,15 +95,22 @@ TEST_F(DataFileTest, SavingThroughALinkReplacesTheLinkedFile) {
 }
 
 TEST_F(DataFileTest, AFailedWriteLeavesTheOldFile) {
-  if (geteuid() == 0)
-    GTEST_SKIP() << "permissions do not bind the superuser";
   const std::string path = Path("kept.tdr");
   Put(path, "precious\n");
-  fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
-  EXPECT_THROW(WriteDataFile(path, problem), DataFileError);
-  fs::permissions(folder, fs::perms::owner_all);
+  // A file size limit makes the write itself fail, whatever the user's privileges.
+  DataLineArray longProblem = problem;
+  longProblem[0] = std::string(100000, 'u');
+  rlimit old{};
+  getrlimit(RLIMIT_FSIZE, &old);
+  const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+  rlimit small = old;
+  small.rlim_cur = 4096;
+  setrlimit(RLIMIT_FSIZE, &small);
+  EXPECT_THROW(WriteDataFile(path, longProblem), DataFileError);
+  setrlimit(RLIMIT_FSIZE, &old);
+  signal(SIGXFSZ, oldHandler);
   EXPECT_EQ(Get(path), "precious\n");
-  EXPECT_EQ(EntriesInFolder(), 1u);
+  EXPECT_EQ(EntriesInFolder(), 1u) << "the temporary file is removed";
 }
 
 TEST_F(DataFileTest, WritingOverAFolderFailsAndLeavesNoTemporaryFile) {
