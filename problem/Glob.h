@@ -16,6 +16,9 @@ namespace tandor {
 
 inline constexpr int DataLineCount = 13;
 using DataLineArray = std::array<std::string, DataLineCount>;
+// Positions of the parameter values among the thirteen lines.
+inline constexpr int PValueLine = 11;
+inline constexpr int QValueLine = 12;
 
 struct Glob {
   Glob(); // start-up values, and DataLines built from them
