@@ -92,7 +92,7 @@ class EveryFunctionAtEveryDepth : public testing::TestWithParam<std::string> {};
 
 TEST_P(EveryFunctionAtEveryDepth, AgreesWithTheReference) {
   const std::string &name = GetParam();
-  for (const double u : {-1.5, -0.5, 0.0, 0.5, 2.5}) {
+  for (const double u : {-1.5, -0.5, -0.25, 0.0, 0.5, 2.5, 80.0, -80.0}) {
     const double values[4] = {u, 0.25, 1, 0};
     for (int depth = 0; depth <= 10; ++depth) {
       const std::string what =
