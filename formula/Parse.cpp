@@ -174,10 +174,10 @@ void ExpandIntegerPowers(CompileContext &context) {
       ++i;
       continue;
     }
-    std::string replacement =
-        "(" + PowerBySquares(std::string_view(text).substr(b, baseLength), power.N) + ")";
-    if (power.N < 0)
-      replacement = "(1/" + replacement + ")";
+    const bool reciprocal = power.N < 0;
+    std::string replacement = reciprocal ? "(1/(" : "(";
+    replacement += PowerBySquares(std::string_view(text).substr(b, baseLength), power.N);
+    replacement += reciprocal ? "))" : ")";
     text.replace(b, e + 1 - b, replacement);
     i = b + replacement.size();
   }
