@@ -70,7 +70,7 @@ double ValueAt(TOCFunctDDDoubleSafe &f, double u, double v) {
   return f.Evaluate(uv);
 }
 
-class Parameters : public ::testing::Test {
+class ParameterValues : public ::testing::Test {
 protected:
   void SetUp() override { Compile(); }
   void Compile() {
@@ -82,7 +82,7 @@ protected:
   TOCFunctDDDoubleSafe F;
 };
 
-TEST_F(Parameters, StartAtZeroAndChangeWithoutRecompiling) {
+TEST_F(ParameterValues, StartAtZeroAndChangeWithoutRecompiling) {
   EXPECT_EQ(ValueAt(F, 1.5, -2), 0.0);
   SetParameters(F, std::vector<double>{2, 3});
   EXPECT_EQ(ValueAt(F, 1.5, -2), -3.0);
@@ -90,13 +90,13 @@ TEST_F(Parameters, StartAtZeroAndChangeWithoutRecompiling) {
   EXPECT_EQ(ValueAt(F, 1.5, -2), -2.5);
 }
 
-TEST_F(Parameters, ARecompileResetsThem) {
+TEST_F(ParameterValues, ARecompileResetsThem) {
   SetParameters(F, std::vector<double>{2, 3});
   Compile();
   EXPECT_EQ(ValueAt(F, 1, 1), 0.0);
 }
 
-TEST_F(Parameters, WrongCountsChangeNothing) {
+TEST_F(ParameterValues, WrongCountsChangeNothing) {
   SetParameters(F, std::vector<double>{2, 3});
   SetParameters(F, std::vector<double>{1, 2, 3});
   SetParameters(F, std::vector<double>{});
