@@ -79,6 +79,8 @@ TEST(Compile, AFailedCompileLeavesNoEvaluator) {
   ASSERT_EQ(message, "");
   const double uv[2] = {2, 3};
   EXPECT_EQ(f.Evaluate(uv), 8.0);
+  f.GenerateDerivativeCode();
+  const double withDirection[4] = {2, 3, 1, 0};
   for (const char *bad : {"u+", "(u", "", "u+a"}) {
     f.Compile(bad, "uv", "pq", linear, message);
     EXPECT_NE(message, "");
@@ -87,6 +89,7 @@ TEST(Compile, AFailedCompileLeavesNoEvaluator) {
     EXPECT_EQ(f.DerivativeEntry, nullptr);
     EXPECT_TRUE(f.Postfix.empty());
     EXPECT_TRUE(std::isnan(f.Evaluate(uv))) << bad;
+    EXPECT_TRUE(std::isnan(f.EvaluateWithDerivative(withDirection).value)) << bad;
     EXPECT_EQ(f.FormulaText, bad);
   }
   f.Compile("u*v+2", "ab", "pq", linear, message);

@@ -84,14 +84,6 @@ INSTANTIATE_TEST_SUITE_P(
                       ExpansionCase{"2u^v^2", "{5}*(D({1}^{2}))"},
                       ExpansionCase{"u*v^2+1", "{1}*(D({2}))+1"}));
 
-TEST(PowerBySquares, BuildsSquaresOfHalves) {
-  EXPECT_EQ(PowerBySquares("U", 0), "1");
-  EXPECT_EQ(PowerBySquares("U", 1), "U");
-  EXPECT_EQ(PowerBySquares("U", -1), "U");
-  EXPECT_EQ(PowerBySquares("U", 6), "D(D(U)*U)");
-  EXPECT_EQ(PowerBySquares("U", -7), "D(D(U)*U)*U");
-}
-
 TEST(Scan, StopsAtDepthZeroOrAtTheEnclosingParenthesis) {
   const std::string t = test::Tokens("{1}+({2}-1)*{40}^2)");
   const ScanStop plus = ScanForward(0, t, "+-");

@@ -148,37 +148,5 @@ TEST(FindFunction, KnowsEveryWrittenSpellingAndNothingElse) {
     EXPECT_EQ(FindFunction(other), 0) << other;
 }
 
-struct SplitCase {
-  std::string Name;
-  bool Followed;
-  std::string Tokens; // readable, empty for failure
-  bool StillFollowed;
-};
-
-TEST(SplitLetters, SplitsNamesIntoFunctionsAndLetters) {
-  const SplitCase cases[] = {
-      {"PU", false, "{3}*{1}", false}, {"UCOS", true, "{1}*A", true},
-      {"PSH", true, "{3}*H", true},    {"PIU", false, "p*{1}", false},
-      {"SINU", true, "", false},       {"SIN", false, "", false},
-      {"COS", true, "A", true},        {"U", true, "{1}", false},
-      {"UV", true, "{1}*{2}", false},  {"QSINH", true, "{4}*H", true},
-      {"UPI", true, "{1}*p", false},   {"I", false, "", false},
-  };
-  for (const SplitCase &c : cases) {
-    bool followed = c.Followed;
-    EXPECT_EQ(test::Readable(SplitLetters(c.Name, followed, "UVPQ")), c.Tokens) << c.Name;
-    if (!c.Tokens.empty()) {
-      EXPECT_EQ(followed, c.StillFollowed) << c.Name;
-    }
-  }
-}
-
-TEST(ReadNumber, ReadsTheRunOfDigitsAndPoints) {
-  const NumberRead read = ReadNumber("12.5*U");
-  EXPECT_EQ(read.Failure, "");
-  EXPECT_EQ(read.Value, 12.5);
-  EXPECT_EQ(read.Length, 4u);
-}
-
 } // namespace
 } // namespace tandor
