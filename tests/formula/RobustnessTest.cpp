@@ -127,7 +127,7 @@ TEST(Robustness, TwoHundredNestedParentheses) {
   std::string sums;
   for (int i = 0; i < 200; ++i)
     sums += "1+(";
-  sums += "u" + std::string(200, ')');
+  sums.append("u").append(200, ')');
   TOCFunctDDDoubleSafe f;
   bool linear = false;
   std::string message;
@@ -138,6 +138,29 @@ TEST(Robustness, TwoHundredNestedParentheses) {
   f.Compile(sums, "uv", "pq", linear, message);
   ASSERT_EQ(message, "");
   EXPECT_EQ(f.Evaluate(uv), 200.75);
+}
+
+TEST(Robustness, IndexBytesThatSpellTokensStayOperands) {
+  // With "uv" and "pq" the number n (first seen in the order 2, 3, ...) gets the index n + 3,
+  // so 37, 38, 91, 46 and 109 carry the index bytes '(', ')', '^', '1' and 'p'.
+  std::string text = "0";
+  for (int n = 2; n <= 120; ++n)
+    text.append("+").append(std::to_string(n));
+  text += "+u^91+38^2+37^3+46^2+109^2+(u+v)^62-v^32/u^39";
+  TOCFunctDDDoubleSafe f;
+  bool linear = false;
+  std::string message;
+  f.Compile(text, "uv", "pq", linear, message);
+  ASSERT_EQ(message, "");
+  ExpectSoundPostfix(f, text);
+  // Every power was expanded: no logarithm-exponential pair is left.
+  EXPECT_EQ(f.PostfixText().find("ln"), std::string::npos);
+  const long double u = -1, v = 0.5;
+  long double expected = 120 * 121 / 2 - 1;
+  expected += std::pow(u, 91) + 38.0L * 38 + 37.0L * 37 * 37 + 46.0L * 46 + 109.0L * 109 +
+              std::pow(u + v, 62) - std::pow(v, 32) / std::pow(u, 39);
+  const double uv[2] = {static_cast<double>(u), static_cast<double>(v)};
+  EXPECT_NEAR(f.Evaluate(uv), static_cast<double>(expected), 1e-9);
 }
 
 // Random formulas built with their exact value: the parser must group them as written.
