@@ -143,6 +143,12 @@ void TOCFunctDDDoubleSafe::Compile(std::string_view formula, std::string_view va
   Compiled = true;
 }
 
+double TOCFunctDDDoubleSafe::EvaluateWithoutMachineCode(const double *values) const {
+  if (!Compiled)
+    return std::numeric_limits<double>::quiet_NaN();
+  return static_cast<double>(EvaluateReference(values));
+}
+
 std::string TOCFunctDDDoubleSafe::PostfixText() const {
   std::string text;
   const auto operandName = [this](int k) -> std::string {
