@@ -1,5 +1,6 @@
 #include "formula/OCFunctDDDoubleSafe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -67,6 +68,17 @@ StageResult PrepareCompile(CompileContext &context, std::string_view variables,
 
 namespace {
 
+constexpr int MaxNesting = 5000;
+
+int NestingDepth(std::string_view tokens) {
+  int depth = 0, deepest = 0;
+  for (std::size_t i = 0; i < tokens.size(); i += TokenLength(tokens, i)) {
+    depth += tokens[i] == '(' ? 1 : tokens[i] == ')' ? -1 : 0;
+    deepest = std::max(deepest, depth);
+  }
+  return deepest;
+}
+
 // Steps 6 to 9 of a compile: text to postfix. linear is cleared when the recognition fails.
 StageResult TranslateFormula(CompileContext &context, bool &linear) {
   StageResult failure = NormaliseFormula(context);
@@ -80,6 +92,10 @@ StageResult TranslateFormula(CompileContext &context, bool &linear) {
   if (failure = CheckSyntax(context.WorkText); !failure.empty())
     return failure;
   ExpandIntegerPowers(context);
+  // The parser recurses once per level of parentheses; a bound keeps absurd nesting (typed, or
+  // grown by chains of powers) from exhausting the machine stack.
+  if (NestingDepth(context.WorkText) > MaxNesting)
+    return CompilerMessages::Parentheses;
   context.Formula.Postfix.clear();
   ParseSum(context.WorkText, context.Formula.Postfix);
   return {};

@@ -111,6 +111,26 @@ TEST(Robustness, LongTexts) {
   CompileAndCheck(squares);
 }
 
+TEST(Robustness, NestingBeyondWhatTheParserMayRecurseIsRefused) {
+  const std::string text = std::string(60000, '(') + "u" + std::string(60000, ')');
+  CompileAndCheck(text);
+  TOCFunctDDDoubleSafe f;
+  bool linear = false;
+  std::string message;
+  f.Compile(text, "uv", "pq", linear, message);
+  EXPECT_EQ(message, "Check, please, the parentheses.");
+  std::string powers = "u";
+  for (int n = 0; n < 3000; ++n)
+    powers += "^2";
+  f.Compile(powers, "uv", "pq", linear, message);
+  EXPECT_EQ(message, "Check, please, the parentheses.");
+  // Past a size bound the powers stay exp-ln products, which nest nothing.
+  for (int n = 0; n < 27000; ++n)
+    powers += "^2";
+  f.Compile(powers, "uv", "pq", linear, message);
+  EXPECT_EQ(message, "");
+}
+
 TEST(Robustness, ThreeHundredDistinctNumbers) {
   std::string text = "u";
   for (int n = 2; n < 302; ++n)
