@@ -56,6 +56,7 @@ INSTANTIATE_TEST_SUITE_P(
                  "value 3.2000000000000002\nlinear yes\nterms u 5 1 1 v 4 1 1\n"},
         EvalCase{{"--linear", "--at", "1,2", "u + 1"}, "value 2\nlinear no\n"},
         EvalCase{{"--at", "-1,0.5", "--", "-u"}, "value 1\n"},
+        EvalCase{{"--at", "+1,-2.5e1", "u+v"}, "value -24\n"},
         EvalCase{{"--at", "2,3", "--dir", "1,0", "u v"}, "value 6\nderivative 3\n"},
         EvalCase{
             {"--at", "2,3", "--dir", "0,1", "--linear", "--postfix", "pu - qv", "-p", "2"},
