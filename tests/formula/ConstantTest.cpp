@@ -90,6 +90,13 @@ TEST_F(ParameterValues, StartAtZeroAndChangeWithoutRecompiling) {
   EXPECT_EQ(ValueAt(F, 1.5, -2), -2.5);
 }
 
+TEST_F(ParameterValues, AreWrittenInPlaceWhereTheEvaluatorReadsThem) {
+  const double *slots = F.Constants.data();
+  SetParameters(F, std::vector<double>{4, 5});
+  EXPECT_EQ(F.Constants.data(), slots);
+  EXPECT_EQ(ValueAt(F, 1, 1), 9.0);
+}
+
 TEST_F(ParameterValues, ARecompileResetsThem) {
   SetParameters(F, std::vector<double>{2, 3});
   Compile();
