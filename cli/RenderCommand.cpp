@@ -68,7 +68,7 @@ int SizeOf(std::string_view text) {
 RenderOptions ParseOptions(int argc, char **argv) {
   RenderOptions o;
   bool haveFile = false;
-  for (int i = 0; i < argc; ++i) {
+  for (int i = 1; i < argc; ++i) {
     const std::string_view word = argv[i];
     auto value = [&]() -> std::string {
       if (i + 1 >= argc)
