@@ -112,28 +112,6 @@ public:
   std::string Status;
 };
 
-volatile std::sig_atomic_t InterruptRequested = 0;
-extern "C" void OnInterrupt(int) {
-  InterruptRequested = 1;
-}
-
-// Ctrl+C asks the run to stop, like the window's Stop button; the handler is in place only for
-// the run.
-class InterruptControl final : public RunControl {
-public:
-  InterruptControl() {
-    InterruptRequested = 0;
-    Previous = std::signal(SIGINT, OnInterrupt);
-  }
-  ~InterruptControl() override { std::signal(SIGINT, Previous); }
-  InterruptControl(const InterruptControl &) = delete;
-  InterruptControl &operator=(const InterruptControl &) = delete;
-  bool ProcessEventsAndCheckStop() override { return InterruptRequested != 0; }
-
-private:
-  void (*Previous)(int) = SIG_DFL;
-};
-
 // For vector output: whole lines instead of the raster line's pixels.
 class VectorCanvas final : public Canvas {
 public:
@@ -316,6 +294,26 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
 }
 
 } // namespace
+
+namespace {
+volatile std::sig_atomic_t InterruptRequested = 0;
+extern "C" void OnInterrupt(int) {
+  InterruptRequested = 1;
+}
+} // namespace
+
+InterruptControl::InterruptControl() {
+  InterruptRequested = 0;
+  Previous = std::signal(SIGINT, OnInterrupt);
+}
+
+InterruptControl::~InterruptControl() {
+  std::signal(SIGINT, Previous);
+}
+
+bool InterruptControl::ProcessEventsAndCheckStop() {
+  return InterruptRequested != 0;
+}
 
 int RunRender(int argc, char **argv, std::ostream &out, std::ostream &err, RunControl *control) {
   RenderOptions options;

@@ -1,9 +1,23 @@
 #pragma once
 #include <iosfwd>
 
+#include "solvers/RunControl.h"
+
 namespace tandor {
 
-class RunControl;
+// Ctrl+C asks the run to stop, like the window's Stop button; the handler is in place only while
+// the object lives.
+class InterruptControl final : public RunControl {
+public:
+  InterruptControl();
+  ~InterruptControl() override;
+  InterruptControl(const InterruptControl &) = delete;
+  InterruptControl &operator=(const InterruptControl &) = delete;
+  bool ProcessEventsAndCheckStop() override;
+
+private:
+  void (*Previous)(int);
+};
 
 // tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q] [--png OUT.png]
 //   [--svg OUT.svg] [--size N] [--csv OUT.csv] [--stats]
