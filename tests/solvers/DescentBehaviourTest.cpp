@@ -134,19 +134,6 @@ TEST(DescentSweep, VisitsEachUnorderedCellPairOnceAndPollsAtEveryThirtieth) {
   }
 }
 
-TEST(DescentSweep, AStopKeepsWhatWasTraced) {
-  CrossCap F;
-  auto tracer = std::make_unique<TTandorR2R3>();
-  NeverStop never;
-  tracer->TraceLocus(F, Low, 1e-5, High, 23, 200, Pixel, never);
-  const std::size_t full = tracer->TraceList.size();
-  StopAtPoll control(2400); // about half way through the sweep
-  tracer->TraceLocus(F, Low, 1e-5, High, 23, 200, Pixel, control);
-  EXPECT_EQ(control.Polls, 2400);
-  EXPECT_GT(tracer->TraceList.size(), 0u);
-  EXPECT_LT(tracer->TraceList.size(), full);
-}
-
 // The catch as the method describes it, without any shortcut.
 bool ReferenceCatch(const Probe &p, const PairTracer::CellTuple &cells, PointPair &x0) {
   const auto [a, b, c, d] = cells;
