@@ -190,6 +190,26 @@ TEST(DescentCatch, TheShortcutsFindExactlyTheSamePairs) {
   }
 }
 
+TEST(DescentCatch, ATableFilledByHandIsNotJudgedByOldBounds) {
+  auto probe = std::make_unique<Probe>();
+  auto far = [](double &x, double &y, double &z, double u, double v) {
+    x = 100 * u;
+    y = 100 * v;
+    z = 0;
+  };
+  probe->PrepareCells(Low, High, 11, Pixel);
+  probe->PrepareThresholds(far, 1e-5);
+  probe->FillSampleTable(far);
+  probe->PrepareCells(Low, High, 11, Pixel);
+  for (auto &row : probe->SampleTable)
+    for (auto &cell : row)
+      cell.fill({1, 2, 3});
+  PointPair mine{}, reference{};
+  ASSERT_TRUE(probe->NearestSamplePair({0, 0, 10, 10}, mine));
+  ASSERT_TRUE(ReferenceCatch(*probe, {0, 0, 10, 10}, reference));
+  EXPECT_EQ(mine, reference);
+}
+
 TEST(DescentCatch, AFarCellPairCostsNoEvaluation) {
   CrossCap F;
   auto tracer = std::make_unique<TTandorR2R3>();
