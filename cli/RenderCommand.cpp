@@ -173,6 +173,8 @@ struct Run {
 
 void WritePng(Run &run, const std::string &path, int size) {
   QImage image(size, size, QImage::Format_RGB32);
+  if (image.isNull())
+    throw FileFailure(path, "there is not enough memory for a picture of this size");
   image.fill(Qt::white);
   {
     QPainter painter(&image);
