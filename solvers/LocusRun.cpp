@@ -44,6 +44,8 @@ LocusMethodSolver *LocusSolvers::Solver(LocusMethod method) const {
 }
 
 bool LocusSolvers::Compute(LocusMethod method, Glob &glob, MapFunctions &map, RunControl &control) {
+  // Every run empties the linear case's trace, whichever method computes.
+  glob.LinearTrace.clear();
   LocusMethodSolver *solver = Solver(method);
   if (solver == nullptr)
     return false;

@@ -11,6 +11,7 @@ namespace tandor {
 
 void PairTracer::PrepareCells(const Vector2 &low, const Vector2 &high, int coarseCount,
                               double pixelLength) {
+  SampleBoundsValid = false;
   Lo = {low[0], low[1], low[0], low[1]};
   Hi = {high[0], high[1], high[0], high[1]};
   CoarseCount = std::max(std::min(31, coarseCount), 11);
@@ -63,6 +64,7 @@ void PairTracer::FillSampleTable(const MapEvaluator &F) {
           CoarseGrid[1][j] + SampleOffsets[s][1]);
       SampleBounds[i][j] = BoundsOfSamples(cell);
     }
+  SampleBoundsValid = true;
 }
 
 PairTracer::SampleBox PairTracer::BoundsOfSamples(const std::array<Vector3, 9> &samples) {
@@ -124,9 +126,9 @@ bool PairTracer::NearestSamplePair(const CellTuple &cells, PointPair &x0) {
   const auto [a, b, c, d] = cells;
   double best = CatchThreshold;
   // Boxes that are far apart cannot hold a sample pair closer than the threshold. An empty box
-  // (no finite sample) has Low > High, so its gap is infinite or NaN: skipped either way below.
+  // (no finite sample) spans +inf to -inf, so its gap to any box is infinite.
   const double gap = GapSquared(SampleBounds[a][b], SampleBounds[c][d]);
-  if (best >= 1e-150 && gap > best * best * PrefilterMargin)
+  if (SampleBoundsValid && best >= 1e-150 && gap > best * best * PrefilterMargin)
     return false;
   const auto &first = SampleTable[a][b];
   const auto &second = SampleTable[c][d];
