@@ -1,0 +1,426 @@
+#include "solvers/CalcDib.h"
+
+#include <chrono>
+#include <climits>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "solvers/TraceDrawing.h"
+
+namespace tandor {
+namespace {
+
+constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
+// A distance that is not a number gets a class that no valid sum can absorb.
+constexpr int NotFiniteClass = 16;
+
+// The signed distance of X from the plane through P0 with unit normal n, in plain double with a
+// fixed order of operations: the block test below computes exactly the same numbers four at a
+// time, so the two never disagree about a pair.
+inline double PlaneDistance(const Vector3 &P0, const Vector3 &X, const Vector3 &n) {
+  return ((P0[0] - X[0]) * n[0] + (P0[1] - X[1]) * n[1]) + (P0[2] - X[2]) * n[2];
+}
+
+// +1 above the plane, -1 below, 2 on it; without branches, since near L every outcome is common.
+inline int PlaneClass(double d) {
+  const double t = CalcDib::PlaneTolerance;
+  return int(d > t) - int(d < -t) + 2 * int(std::fabs(d) <= t) + NotFiniteClass * int(d != d);
+}
+
+// Two corners strictly on one side and one on the other (-1, +1), or one on the plane and the
+// other two strictly on opposite sides (2).
+inline bool Cuts(int sum) {
+  const unsigned shifted = static_cast<unsigned>(sum + 1);
+  return shifted < 4 && ((0xDu >> shifted) & 1u) != 0;
+}
+
+struct PlaneSide {
+  std::array<double, 3> d{};
+  std::array<int, 3> c{};
+  int sum = 0;
+};
+
+PlaneSide Classify(const TDomainTriangle &T, const TDomainTriangle &plane) {
+  PlaneSide s;
+  for (int k = 0; k < 3; ++k) {
+    s.d[k] = PlaneDistance(plane.P[0], T.P[k], plane.n);
+    s.c[k] = PlaneClass(s.d[k]);
+    s.sum += s.c[k];
+  }
+  return s;
+}
+
+// A point on the border of a triangle with its weights on the triangle's corners.
+struct Crossing {
+  Vector3 X{};
+  std::array<double, 3> w{};
+};
+
+Crossing OnSide(const TDomainTriangle &T, int a, int b, double t) {
+  Crossing x;
+  for (int i = 0; i < 3; ++i)
+    x.X[i] = t * T.P[a][i] + (1 - t) * T.P[b][i];
+  x.w[a] = t;
+  x.w[b] = 1 - t;
+  return x;
+}
+
+// The two points where T's border crosses the other plane; s.sum is -1 or +1.
+std::array<Crossing, 2> BorderCrossings(const TDomainTriangle &T, const PlaneSide &s) {
+  int k = 0;
+  while (s.c[k] != s.sum)
+    ++k;
+  const int side = (k + 1) % 3, end = (k + 2) % 3;
+  const auto &d = s.d;
+  std::array<Crossing, 2> x;
+  x[0] = OnSide(T, side, end, d[end] / (d[end] - d[side]));
+  if (s.c[side] == s.c[k])
+    x[1] = OnSide(T, k, end, d[end] / (d[end] - d[k]));
+  else
+    x[1] = OnSide(T, k, side, d[side] / (d[side] - d[k]));
+  return x;
+}
+
+struct DualVectors {
+  Vector3 d1{}, d2{};
+};
+
+inline double Dot(const Vector3 &a, const Vector3 &b) {
+  return (a[0] * b[0] + a[1] * b[1]) + a[2] * b[2];
+}
+
+inline Vector3 Cross(const Vector3 &a, const Vector3 &b) {
+  return {a[1] * b[2] - a[2] * b[1], a[2] * b[0] - a[0] * b[2], a[0] * b[1] - a[1] * b[0]};
+}
+
+inline Vector3 Difference(const Vector3 &a, const Vector3 &b) {
+  return {a[0] - b[0], a[1] - b[1], a[2] - b[2]};
+}
+
+// (a - b) . c
+inline double DiffDot(const Vector3 &a, const Vector3 &b, const Vector3 &c) {
+  return ((a[0] - b[0]) * c[0] + (a[1] - b[1]) * c[1]) + (a[2] - b[2]) * c[2];
+}
+
+inline Vector3 Combination(double a, const Vector3 &x, double b, const Vector3 &y) {
+  return {a * x[0] - b * y[0], a * x[1] - b * y[1], a * x[2] - b * y[2]};
+}
+
+// The duals of a triangle that is not degenerate. Only the pairs that reach the end points need
+// them, so sub-triangles get them there, from the same numbers as a full preparation.
+DualVectors Duals(const TDomainTriangle &T) {
+  const Vector3 e1 = Difference(T.P[1], T.P[0]), e2 = Difference(T.P[2], T.P[0]);
+  const Vector3 n = Cross(e1, e2);
+  const double nn = Dot(n, n);
+  const double g = Dot(e2, e2) / nn, h = Dot(e1, e2) / nn, l = Dot(e1, e1) / nn;
+  return {Combination(g, e1, h, e2), Combination(l, e2, h, e1)};
+}
+
+std::array<double, 3> Barycentric(const TDomainTriangle &T, const DualVectors &D,
+                                  const Vector3 &X) {
+  const double b1 = DiffDot(X, T.P[0], D.d1);
+  const double b2 = DiffDot(X, T.P[0], D.d2);
+  return {1 - b1 - b2, b1, b2};
+}
+
+// Strict, and false for a NaN.
+inline bool Inside(const std::array<double, 3> &b) {
+  return std::fabs(b[0] - 0.5) < 0.5 && std::fabs(b[1] - 0.5) < 0.5 && std::fabs(b[2] - 0.5) < 0.5;
+}
+
+Vector2 InParameters(const TDomainTriangle &T, const std::array<double, 3> &w) {
+  Vector2 p{};
+  for (int i = 0; i < 2; ++i)
+    p[i] = w[0] * T.Corner[0][i] + w[1] * T.Corner[1][i] + w[2] * T.Corner[2][i];
+  return p;
+}
+
+bool AllFinite(const TriangleEndPoints &ends) {
+  for (const Vector2 &p : ends)
+    if (!std::isfinite(p[0]) || !std::isfinite(p[1]))
+      return false;
+  return true;
+}
+
+bool AllFinite(const Vector3 &a) {
+  return std::isfinite(a[0]) && std::isfinite(a[1]) && std::isfinite(a[2]);
+}
+
+// The unit normal and the degenerate flag: all that the plane tests read.
+void PreparePlane(TDomainTriangle &T) {
+  const Vector3 e1 = Difference(T.P[1], T.P[0]), e2 = Difference(T.P[2], T.P[0]);
+  const Vector3 n = Cross(e1, e2);
+  const double nn = Dot(n, n);
+  // Corners that are not finite (a masked trap in the formula) make the image unusable, as
+  // does a normal that overflowed. A finite nn keeps the unit normal and the duals finite.
+  T.Degenerate = !(nn >= CalcDib::DegenerateNormal) || !std::isfinite(nn) || !AllFinite(T.P[0]) ||
+                 !AllFinite(T.P[1]) || !AllFinite(T.P[2]);
+  if (T.Degenerate)
+    return;
+  const double scale = 1 / std::sqrt(nn);
+  T.n = {n[0] * scale, n[1] * scale, n[2] * scale};
+}
+
+// The three sub-triangles of T around its centroid.
+std::array<TDomainTriangle, 3> SubTriangles(const TDomainTriangle &T, const MapEvaluator &F) {
+  const Vector2 c{(T.Corner[0][0] + T.Corner[1][0] + T.Corner[2][0]) / 3,
+                  (T.Corner[0][1] + T.Corner[1][1] + T.Corner[2][1]) / 3};
+  Vector3 Fc{};
+  F(Fc[0], Fc[1], Fc[2], c[0], c[1]);
+  std::array<TDomainTriangle, 3> sub{T, T, T};
+  for (int i = 0; i < 3; ++i) {
+    // sub[0] = (0, 1, c), sub[1] = (c, 1, 2), sub[2] = (0, c, 2)
+    const int replaced = (i + 2) % 3;
+    sub[i].Corner[replaced] = c;
+    sub[i].P[replaced] = Fc;
+    PreparePlane(sub[i]);
+  }
+  return sub;
+}
+
+// Trunc toward zero; values beyond the int range (or NaN) go to the extreme ints.
+int TruncToPixel(double x) {
+  if (!(x > static_cast<double>(INT_MIN) - 1.0))
+    return INT_MIN;
+  if (!(x < static_cast<double>(INT_MAX) + 1.0))
+    return INT_MAX;
+  return static_cast<int>(x);
+}
+
+// The top-level plane test runs over blocks of two followers in GNU vector arithmetic (one SSE
+// register on x86-64), with the same operations as PlaneDistance.
+constexpr int BlockSize = 2;
+using Block = double __attribute__((vector_size(BlockSize * sizeof(double))));
+using BlockMask = long long __attribute__((vector_size(BlockSize * sizeof(long long))));
+
+inline Block LoadBlock(const double *p) {
+  Block b;
+  std::memcpy(&b, p, sizeof b);
+  return b;
+}
+
+inline Block Splat(double x) {
+  return Block{x, x};
+}
+
+int PaddedSize(int count) {
+  return (count + 2 * BlockSize - 1) / BlockSize * BlockSize;
+}
+
+} // namespace
+
+CalcDib::CalcDib()
+    : Triangles(TriangleCapacity + 1), PlaneX(PaddedSize(TriangleCapacity + 1), 0),
+      PlaneY(PlaneX.size(), 0), PlaneZ(PlaneX.size(), 0), NormalX(PlaneX.size(), NotANumber),
+      NormalY(PlaneX.size(), NotANumber), NormalZ(PlaneX.size(), NotANumber),
+      SegmentList(InitialSegmentRoom) {}
+
+void CalcDib::ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
+                                 RunControl &control) {
+  BuildTriangles(F, low, high);
+  TestAllPairs(control);
+}
+
+void CalcDib::SeedGenerator() {
+  Generator.seed(FixedSeed ? *FixedSeed
+                           : static_cast<uint64_t>(
+                                 std::chrono::system_clock::now().time_since_epoch().count()));
+}
+
+double CalcDib::NextUniform() {
+  return static_cast<double>(Generator() >> 11) * 0x1.0p-53;
+}
+
+void CalcDib::BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high) {
+  Map = F;
+  SeedGenerator();
+  const int N = GridSize;
+  const double hu = (high[0] - low[0]) / N, hv = (high[1] - low[1]) / N;
+  const double jitter = 1.0 / (N * N);
+  U[0] = low[0];
+  U[N] = high[0];
+  V[0] = low[1];
+  V[N] = high[1];
+  for (int i = 1; i < N; ++i) {
+    U[i] = low[0] + i * hu + (1 - 2 * NextUniform()) * jitter;
+    V[i] = low[1] + i * hv + (1 - 2 * NextUniform()) * jitter;
+  }
+  for (int i = 0; i < N; ++i)
+    for (int j = 0; j < N; ++j) {
+      const int k = i * N + j + 1;
+      const std::array<Vector2, 4> c{
+          {{U[i], V[j]}, {U[i + 1], V[j]}, {U[i + 1], V[j + 1]}, {U[i], V[j + 1]}}};
+      std::array<Vector3, 4> P{};
+      for (int m = 0; m < 4; ++m)
+        F(P[m][0], P[m][1], P[m][2], c[m][0], c[m][1]);
+      TDomainTriangle T;
+      T.Corner = {c[0], c[1], c[3]};
+      T.P = {P[0], P[1], P[3]};
+      PrepareTriangle(T, 2 * k - 1);
+      T.Corner = {c[2], c[1], c[3]};
+      T.P = {P[2], P[1], P[3]};
+      PrepareTriangle(T, 2 * k);
+    }
+}
+
+void CalcDib::PrepareTriangle(TDomainTriangle &T) {
+  PreparePlane(T);
+  if (T.Degenerate)
+    return;
+  const DualVectors D = Duals(T);
+  T.d1 = D.d1;
+  T.d2 = D.d2;
+}
+
+void CalcDib::PrepareTriangle(TDomainTriangle T, int index) {
+  PrepareTriangle(T);
+  if (index <= 0)
+    return;
+  Triangles[index] = T;
+  StorePlane(index, T);
+}
+
+void CalcDib::StorePlane(int index, const TDomainTriangle &T) {
+  // A NaN normal makes every distance NaN, which the block test rejects.
+  const bool usable = !T.Degenerate;
+  PlaneX[index] = usable ? T.P[0][0] : 0;
+  PlaneY[index] = usable ? T.P[0][1] : 0;
+  PlaneZ[index] = usable ? T.P[0][2] : 0;
+  NormalX[index] = usable ? T.n[0] : NotANumber;
+  NormalY[index] = usable ? T.n[1] : NotANumber;
+  NormalZ[index] = usable ? T.n[2] : NotANumber;
+}
+
+bool CalcDib::TestAllPairs(RunControl &control) {
+  ClearSegments();
+  Stats = {};
+  const int M = TriangleCount();
+  int poll = PollCounterStart;
+  for (int a = 1; a <= M - 2; ++a) {
+    const TDomainTriangle &A = Triangles[a];
+    if (A.Degenerate)
+      continue;
+    if (++poll % PollInterval == 0 && control.ProcessEventsAndCheckStop())
+      return false;
+    // The two halves of a cell are never paired, nor the upper-right half of a cell with the
+    // lower-left half of the cell to its right, with which it shares a side.
+    const bool even = a % 2 == 0;
+    const int first = even ? a + 1 : a + 2;
+    const int skip = even ? a + 2 * GridSize - 1 : 0;
+    Stats.PairsTested += static_cast<uint64_t>(M - first + 1 - (skip != 0 && skip <= M ? 1 : 0));
+    TestAgainstFollowers(A, first, skip, M);
+  }
+  return true;
+}
+
+// Only A's corners against each follower's plane are computed here, two followers at a time;
+// the few followers that pass get the whole pair test, in ascending order as a plain loop
+// would give them.
+void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last) {
+  const Block t = Splat(PlaneTolerance), minusT = Splat(-PlaneTolerance);
+  const Block ax0 = Splat(A.P[0][0]), ay0 = Splat(A.P[0][1]), az0 = Splat(A.P[0][2]);
+  const Block ax1 = Splat(A.P[1][0]), ay1 = Splat(A.P[1][1]), az1 = Splat(A.P[1][2]);
+  const Block ax2 = Splat(A.P[2][0]), ay2 = Splat(A.P[2][1]), az2 = Splat(A.P[2][2]);
+  for (int b0 = first - first % BlockSize; b0 <= last; b0 += BlockSize) {
+    const Block px = LoadBlock(&PlaneX[b0]), py = LoadBlock(&PlaneY[b0]),
+                pz = LoadBlock(&PlaneZ[b0]);
+    const Block nx = LoadBlock(&NormalX[b0]), ny = LoadBlock(&NormalY[b0]),
+                nz = LoadBlock(&NormalZ[b0]);
+    const Block d0 = ((px - ax0) * nx + (py - ay0) * ny) + (pz - az0) * nz;
+    const Block d1 = ((px - ax1) * nx + (py - ay1) * ny) + (pz - az1) * nz;
+    const Block d2 = ((px - ax2) * nx + (py - ay2) * ny) + (pz - az2) * nz;
+    const BlockMask above = (d0 > t) | (d1 > t) | (d2 > t);
+    const BlockMask below = (d0 < minusT) | (d1 < minusT) | (d2 < minusT);
+    const BlockMask ordered = (d0 == d0) & (d1 == d1) & (d2 == d2);
+    const BlockMask pass = above & below & ordered;
+    if ((pass[0] | pass[1]) == 0)
+      continue;
+    for (int i = 0; i < BlockSize; ++i) {
+      const int b = b0 + i;
+      if (pass[i] != 0 && b >= first && b <= last && b != skip)
+        TestTrianglePair(A, Triangles[b], 0);
+    }
+  }
+}
+
+void CalcDib::TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
+  if (A.Degenerate || B.Degenerate)
+    return;
+  const PlaneSide sideA = Classify(A, B);
+  if (!Cuts(sideA.sum))
+    return;
+  const PlaneSide sideB = Classify(B, A);
+  if (!Cuts(sideB.sum))
+    return;
+  if (depth < RefineDepth) {
+    SplitTrianglePair(A, B, depth);
+    return;
+  }
+  if (sideA.sum == 2 || sideB.sum == 2)
+    return;
+  const std::array<Crossing, 2> X = BorderCrossings(A, sideA);
+  const std::array<Crossing, 2> Y = BorderCrossings(B, sideB);
+  const DualVectors dualA = Duals(A), dualB = Duals(B);
+  TriangleEndPoints ends{};
+  int count = 0;
+  for (const Crossing &x : X) {
+    const auto beta = Barycentric(B, dualB, x.X);
+    if (count < 2 && Inside(beta)) {
+      ends[2 * count] = InParameters(A, x.w);
+      ends[2 * count + 1] = InParameters(B, beta);
+      ++count;
+    }
+  }
+  for (int i = 0; i < 2 && count < 2; ++i) {
+    if (i == 1 && count == 0)
+      break;
+    const auto alpha = Barycentric(A, dualA, Y[i].X);
+    if (Inside(alpha)) {
+      ends[2 * count] = InParameters(A, alpha);
+      ends[2 * count + 1] = InParameters(B, Y[i].w);
+      ++count;
+    }
+  }
+  if (count == 2 && AllFinite(ends))
+    AddSegmentPair(ends);
+}
+
+void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
+  if (!Map)
+    return;
+  ++Stats.PairsRefined;
+  const std::array<TDomainTriangle, 3> a = SubTriangles(A, Map);
+  const std::array<TDomainTriangle, 3> b = SubTriangles(B, Map);
+  for (const TDomainTriangle &Ai : a)
+    for (const TDomainTriangle &Bj : b)
+      TestTrianglePair(Ai, Bj, depth + 1);
+}
+
+void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {
+  ++LastSegment;
+  if (static_cast<int>(SegmentList.size()) <= LastSegment + 1)
+    SegmentList.resize(static_cast<std::size_t>(LastSegment + SegmentGrowth));
+  SegmentList[LastSegment] = {ends[0][0], ends[0][1], ends[2][0], ends[2][1]};
+  ++LastSegment;
+  SegmentList[LastSegment] = {ends[1][0], ends[1][1], ends[3][0], ends[3][1]};
+}
+
+void CalcDib::DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vector2 &low,
+                                const Vector2 &high) const {
+  canvas.FillRect(rect);
+  canvas.SetPen(LocusColour, PenWidthFor(rect), PenMode::Copy);
+  const double sx = (rect.Right - rect.Left) / (high[0] - low[0]);
+  const double sy = (rect.Top - rect.Bottom) / (high[1] - low[1]);
+  const double ox = rect.Left - sx * low[0];
+  const double oy = rect.Top - sy * high[1];
+  for (const TLocusSegment &s : Segments()) {
+    const int x2 = TruncToPixel(sx * s.u2 + ox), y2 = TruncToPixel(sy * s.v2 + oy);
+    canvas.MoveTo(TruncToPixel(sx * s.u1 + ox), TruncToPixel(sy * s.v1 + oy));
+    canvas.LineTo(x2, y2);
+    // The line leaves out its end pixel.
+    canvas.SetPixel(x2, y2, LocusColour);
+  }
+}
+
+} // namespace tandor

@@ -1,0 +1,121 @@
+#pragma once
+// The triangle-intersection method: D is cut into a fixed grid of small triangles, F is taken as
+// flat on each, and every pair of image triangles is tested for a cut in space. Pairs whose flat
+// images pass the plane tests are refined three levels deep around their centroids; the cut of
+// the finest pieces gives one straight segment of L in each of the two parameter triangles.
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <random>
+#include <span>
+#include <vector>
+
+#include "solvers/Canvas.h"
+#include "solvers/MapEvaluator.h"
+#include "solvers/RunControl.h"
+#include "solvers/Trace.h"
+
+namespace tandor {
+
+// One triangle of D with its flat image. A point X of the image plane with
+// X - P0 = s (P1 - P0) + t (P2 - P0) has s = (X - P0).d1 and t = (X - P0).d2.
+struct TDomainTriangle {
+  std::array<Vector2, 3> Corner{}; // parameter corners (u, v)
+  std::array<Vector3, 3> P{};      // image corners F(Corner)
+  Vector3 d1{}, d2{};              // dual vectors of the image's sides P1 - P0, P2 - P0
+  Vector3 n{};                     // unit normal of the image
+  bool Degenerate = true;          // no usable image plane: takes part in no test
+};
+
+// One straight piece of L in D, from (u1, v1) to (u2, v2).
+struct TLocusSegment {
+  double u1 = 0, v1 = 0, u2 = 0, v2 = 0;
+  friend bool operator==(const TLocusSegment &, const TLocusSegment &) = default;
+};
+
+// End 1 in A, end 1 in B, end 2 in A, end 2 in B.
+using TriangleEndPoints = std::array<Vector2, 4>;
+
+struct TriangleStatistics {
+  uint64_t PairsTested = 0;  // top-level pair tests
+  uint64_t PairsRefined = 0; // pair splits, at every depth
+};
+
+class CalcDib {
+public:
+  static constexpr int GridSize = 41;
+  static constexpr int MaxGridSize = 61;
+  static constexpr int TriangleCapacity = 2 * MaxGridSize * MaxGridSize;
+  static constexpr int RefineDepth = 3;
+  static constexpr double PlaneTolerance = 1e-10;
+  static constexpr double DegenerateNormal = 1e-18;
+  static constexpr int PollInterval = 30;
+  static constexpr int PollCounterStart = 5;
+  static constexpr std::size_t InitialSegmentRoom = 500;
+  static constexpr int SegmentGrowth = 50;
+  static constexpr Rgb LocusColour{0, 128, 0};
+
+  CalcDib();
+
+  // Replaces the stored segments with those of F over [low, high]. A stop seen at a poll keeps
+  // the segments found so far.
+  void ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
+                          RunControl &control);
+
+  // Fills rect with the canvas's brush and draws the stored segments in green.
+  void DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vector2 &low,
+                         const Vector2 &high) const;
+
+  std::span<const TLocusSegment> Segments() const {
+    return {SegmentList.data(), static_cast<std::size_t>(LastSegment + 1)};
+  }
+  int LastSegmentIndex() const { return LastSegment; }
+  const TriangleStatistics &Statistics() const { return Stats; }
+
+  // Runs after this one use the given seed instead of the clock, so a grid can be repeated.
+  void SeedWith(uint64_t seed) { FixedSeed = seed; }
+  void SeedFromClock() { FixedSeed.reset(); }
+
+  // The steps of a run, open for tests.
+  void BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high);
+  // Index 0 prepares a triangle that is not stored.
+  void PrepareTriangle(TDomainTriangle T, int index);
+  static void PrepareTriangle(TDomainTriangle &T);
+  // False when a stop was requested.
+  bool TestAllPairs(RunControl &control);
+  void TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  void SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  void AddSegmentPair(const TriangleEndPoints &ends);
+  void ClearSegments() { LastSegment = -1; }
+
+  int TriangleCount() const { return 2 * GridSize * GridSize; }
+  const TDomainTriangle &Triangle(int index) const { return Triangles[index]; }
+  double GridU(int i) const { return U[i]; }
+  double GridV(int i) const { return V[i]; }
+  // The map used by refinement; set by BuildTriangles.
+  void SetMap(MapEvaluator F) { Map = F; }
+
+private:
+  void SeedGenerator();
+  double NextUniform();
+  void StorePlane(int index, const TDomainTriangle &T);
+  void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
+
+  MapEvaluator Map;
+  std::array<double, MaxGridSize + 1> U{}, V{};
+  // Indexed from 1; entry 0 is unused.
+  std::vector<TDomainTriangle> Triangles;
+  // What the top-level plane test reads of every triangle, column by column, padded to whole
+  // blocks with planes that reject everything.
+  std::vector<double> PlaneX, PlaneY, PlaneZ, NormalX, NormalY, NormalZ;
+
+  std::vector<TLocusSegment> SegmentList;
+  int LastSegment = -1;
+  TriangleStatistics Stats;
+
+  std::mt19937_64 Generator;
+  std::optional<uint64_t> FixedSeed;
+};
+
+} // namespace tandor
