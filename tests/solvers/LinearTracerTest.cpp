@@ -153,12 +153,9 @@ std::vector<std::pair<Pixel, Pixel>> DrawnSegments(const Glob &g) {
 
 class LinearTracerOnKnownCurves : public ::testing::TestWithParam<TraceCase> {};
 
-TEST_P(LinearTracerOnKnownCurves, StoresOnlyHonestPairsNearTheCurveAndCoversIt) {
-  const LinearProblem &problem = *GetParam().Problem;
-  const double p = GetParam().P;
-  World w;
-  Trace(w, problem, p);
-  const Glob &g = w.glob;
+// Every stored pair is honest, nothing is drawn away from the known curve, and the curve is
+// covered.
+void CheckTrace(const Glob &g, const LinearProblem &problem, double p) {
   ASSERT_GT(LinearTraceHigh(g), 10);
   EXPECT_EQ(g.LinearTrace.front().PieceStart, 1);
 
@@ -227,6 +224,12 @@ TEST_P(LinearTracerOnKnownCurves, StoresOnlyHonestPairsNearTheCurveAndCoversIt) 
     }
   ASSERT_GT(inside, 100);
   EXPECT_GE(covered, 0.9 * inside) << covered << " of " << inside << " pixels";
+}
+
+TEST_P(LinearTracerOnKnownCurves, StoresOnlyHonestPairsNearTheCurveAndCoversIt) {
+  World w;
+  Trace(w, *GetParam().Problem, GetParam().P);
+  CheckTrace(w.glob, *GetParam().Problem, GetParam().P);
 }
 
 INSTANTIATE_TEST_SUITE_P(Linear, LinearTracerOnKnownCurves,
