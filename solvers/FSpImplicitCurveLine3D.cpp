@@ -9,8 +9,6 @@ namespace tandor {
 
 namespace {
 
-// Round to nearest, halves to even, clamped into int32 so that a degenerate box or pixel length
-// cannot overflow the conversion.
 // Two extents overlap when each reaches strictly into the other. A stored extent of zero width
 // (a curve lying exactly in a plane mv = const or t = const) could never be reached that way,
 // and a closed curve there would go round for ever; it counts as met by any extent that holds
@@ -21,6 +19,8 @@ bool Overlaps(float min, float max, float storedMin, float storedMax) {
   return max > storedMin && min < storedMax;
 }
 
+// Round to nearest, halves to even, clamped into int32 so that a degenerate box or pixel length
+// cannot overflow the conversion.
 int32_t RoundToInt32(double x) {
   if (!(x > -2147483647.0))
     return std::isnan(x) ? 0 : -2147483647;
