@@ -11,18 +11,20 @@ namespace tandor {
 
 class CompiledCoordinates {
 public:
-  explicit CompiledCoordinates(MapFunctions &functions) : Functions(functions) {}
+  CompiledCoordinates() = default;
+  explicit CompiledCoordinates(MapFunctions &functions) : Functions(&functions) {}
+  void Bind(MapFunctions &functions) { Functions = &functions; }
 
   double Value(int c, double u, double v) {
     ++ValueEvaluations;
     const double uv[2] = {u, v};
-    return Functions[c].Evaluate(uv);
+    return (*Functions)[c].Evaluate(uv);
   }
 
   ValueAndDerivative WithDerivative(int c, double u, double v, double du, double dv) {
     ++DerivativeEvaluations;
     const double values[4] = {u, v, du, dv};
-    const DerivativeResult r = Functions[c].EvaluateWithDerivative(values);
+    const DerivativeResult r = (*Functions)[c].EvaluateWithDerivative(values);
     return {r.value, r.derivative};
   }
 
@@ -31,7 +33,7 @@ public:
   uint64_t DerivativeEvaluations = 0;
 
 private:
-  MapFunctions &Functions;
+  MapFunctions *Functions = nullptr;
 };
 
 } // namespace tandor
