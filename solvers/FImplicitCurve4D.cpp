@@ -150,8 +150,7 @@ bool TImplicitCurve4D::GradualDescend(PointPair start, PointPair &x) {
   x = start;
   if (!InsidePairDomain(start))
     return Fail(DescentOutcome::OutsideDomain, 0);
-  std::array<Vector4, 3> R{};
-  Vector3 g{};
+  CorrectorState state;
   double limit = ResidualTolerance, rRef = 1e20, r = 0, first = 0;
   bool converged = false;
   int k = 0;
@@ -181,51 +180,69 @@ bool TImplicitCurve4D::GradualDescend(PointPair start, PointPair &x) {
       first = 1e-5 * r;
       limit = std::min(first, ResidualTolerance);
     }
-    const Vector4 q = GradientRow(x, b);
-    if (!IsFinite(q))
-      return Fail(DescentOutcome::NonFinite, k);
-    // q made orthogonal to the directions last used for the two other equations.
-    std::array<double, 3> coefficient{};
-    for (int j = 0; j < 3; ++j)
-      coefficient[j] = j == b ? 1.0 : -Dot4(q, R[j]);
-    R[b] = q;
-    Vector4 w{};
-    for (int i = 0; i < 4; ++i)
-      w[i] = coefficient[0] * R[0][i] + coefficient[1] * R[1][i] + coefficient[2] * R[2][i];
-    const double wNorm = Norm4(w);
-    if (!(wNorm >= 1e-12))
-      return Fail(DescentOutcome::FlatGradient, k);
-    for (int i = 0; i < 4; ++i)
-      R[b][i] = w[i] / wNorm;
-    g[b] = -largest / Dot4(q, R[b]);
-    if (!(std::fabs(g[b]) <= MaxCorrection))
-      return Fail(DescentOutcome::TooLongCorrection, k);
-    for (int i = 0; i < 4; ++i)
-      x[i] += g[b] * R[b][i];
-    if (k > 10 && Norm3(g) < SmallCorrection)
+    if (const auto failure = NewtonStep(state, x, b, largest))
+      return Fail(*failure, k);
+    if (k > 10 && Norm3(state.g) < SmallCorrection)
       break;
   }
-  if (!converged) {
-    if (!(InsidePairDomain(x) && r < first && Norm3(g) < MinStep))
-      return Fail(DescentOutcome::NotAccepted, k);
-    // r belongs to the pair before the last step; the pair that is kept must have a residual
-    // that is a number.
-    int b = 0;
-    double largest = 0, rFinal = 0;
-    LargestResidual(x, b, largest, rFinal);
-    if (!std::isfinite(rFinal))
-      return Fail(DescentOutcome::NonFinite, k);
-  }
+  if (!converged && !AcceptUnconverged(state, x, r, first))
+    return Fail(Descent.Outcome, k);
+  AdaptStepLength(start, x);
+  Descent = {converged ? DescentOutcome::Converged : DescentOutcome::Accepted, k};
+  return true;
+}
+
+std::optional<TImplicitCurve4D::DescentOutcome>
+TImplicitCurve4D::NewtonStep(CorrectorState &state, PointPair &x, int b, double largest) const {
+  auto &[R, g] = state;
+  const Vector4 q = GradientRow(x, b);
+  if (!IsFinite(q))
+    return DescentOutcome::NonFinite;
+  // q made orthogonal to the directions last used for the two other equations.
+  std::array<double, 3> coefficient{};
+  for (int j = 0; j < 3; ++j)
+    coefficient[j] = j == b ? 1.0 : -Dot4(q, R[j]);
+  R[b] = q;
+  Vector4 w{};
+  for (int i = 0; i < 4; ++i)
+    w[i] = coefficient[0] * R[0][i] + coefficient[1] * R[1][i] + coefficient[2] * R[2][i];
+  const double wNorm = Norm4(w);
+  if (!(wNorm >= 1e-12))
+    return DescentOutcome::FlatGradient;
+  for (int i = 0; i < 4; ++i)
+    R[b][i] = w[i] / wNorm;
+  // Newton for equation b along R_b.
+  g[b] = -largest / Dot4(q, R[b]);
+  if (!(std::fabs(g[b]) <= MaxCorrection))
+    return DescentOutcome::TooLongCorrection;
+  for (int i = 0; i < 4; ++i)
+    x[i] += g[b] * R[b][i];
+  return std::nullopt;
+}
+
+bool TImplicitCurve4D::AcceptUnconverged(const CorrectorState &state, const PointPair &x, double r,
+                                         double first) {
+  Descent.Outcome = DescentOutcome::NotAccepted;
+  if (!(InsidePairDomain(x) && r < first && Norm3(state.g) < MinStep))
+    return false;
+  // r belongs to the pair before the last step; the pair that is kept must have a residual that
+  // is a number.
+  int b = 0;
+  double largest = 0, rFinal = 0;
+  LargestResidual(x, b, largest, rFinal);
+  Descent.Outcome = DescentOutcome::NonFinite;
+  return std::isfinite(rFinal);
+}
+
+void TImplicitCurve4D::AdaptStepLength(const PointPair &start, const PointPair &x) {
   const double s = Distance4(start, x);
   if (s < 1e-14) {
     StepLength = MaxStep;
-  } else {
-    StepLength = std::min(MaxStep, 0.1 * StepLength * StepLength / s);
-    if (StepLength < MinStep)
-      StepLength = MinStep;
+    return;
   }
-  Descent = {converged ? DescentOutcome::Converged : DescentOutcome::Accepted, k};
-  return true;
+  StepLength = std::min(MaxStep, 0.1 * StepLength * StepLength / s);
+  if (StepLength < MinStep)
+    StepLength = MinStep;
 }
 
 // ---- Traced ground: the projection plane and its grid ----

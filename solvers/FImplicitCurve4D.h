@@ -91,6 +91,18 @@ private:
   // The pair residual's component c when the halves are d apart (d >= 1e-8).
   double ComponentAt(int c, const PointPair &x, double d) const;
   bool Fail(DescentOutcome outcome, int iteration);
+  // The corrector's directions R, one per equation, and its last Newton coefficients g.
+  struct CorrectorState {
+    std::array<Vector4, 3> R{};
+    Vector3 g{};
+  };
+  // One Newton step for equation b along its gradient made orthogonal to the other two
+  // directions; nothing when the step was made, otherwise why not.
+  std::optional<DescentOutcome> NewtonStep(CorrectorState &state, PointPair &x, int b,
+                                           double largest) const;
+  // The acceptance of a walk left without convergence; sets the outcome of a refusal.
+  bool AcceptUnconverged(const CorrectorState &state, const PointPair &x, double r, double first);
+  void AdaptStepLength(const PointPair &start, const PointPair &x);
   // One walk from x0 along d; false when its very first step failed.
   bool FollowDirection(const PointPair &x0, Cell cell0, Vector4 d);
   std::array<long, 4> StallCells(const PointPair &x) const;
