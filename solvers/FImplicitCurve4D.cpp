@@ -74,6 +74,10 @@ void TImplicitCurve4D::Prepare(const Vector2 &low, const Vector2 &high, double t
 
 void TImplicitCurve4D::TraceLocus(const Vector2 &low, const Vector2 &high, double tolerance,
                                   int coarseCount, double pixelLength, RunControl &control) {
+  if (!Map || !Coordinates) { // nothing to evaluate: an empty result, not a call through null
+    ResetTrace();
+    return;
+  }
   Prepare(low, high, tolerance, coarseCount, pixelLength);
   SweepCellPairs(1, control, [this](const CellTuple &cells) {
     PointPair x0;
