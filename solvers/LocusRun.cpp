@@ -37,6 +37,7 @@ LocusSolvers::LocusSolvers() {
   // One line per method.
   Solvers[static_cast<int>(LocusMethod::Descent)] = MakeDescentSolver();
   Solvers[static_cast<int>(LocusMethod::Linear)] = MakeLinearSolver();
+  Solvers[static_cast<int>(LocusMethod::Gradual)] = MakeGradualSolver();
 }
 
 LocusMethodSolver *LocusSolvers::Solver(LocusMethod method) const {

@@ -80,5 +80,6 @@ private:
 // The factories of the methods; each method's own file defines its factory.
 std::unique_ptr<LocusMethodSolver> MakeDescentSolver();
 std::unique_ptr<LocusMethodSolver> MakeLinearSolver();
+std::unique_ptr<LocusMethodSolver> MakeGradualSolver();
 
 } // namespace tandor

@@ -94,8 +94,12 @@ bool PairTracer::InsidePairDomain(const PointPair &x) const {
   for (int i = 0; i < 4; ++i)
     if (!(Lo[i] < x[i] && x[i] < Hi[i]))
       return false;
+  // Halves within p in v are ordered by u alone, whichever is the higher: an order that also
+  // asked for v2 >= v1 would refuse both orders of a pair whose higher half lies to the left,
+  // and pairs at equal heights (the sibling of (u, v) at (-u, v)) drift to either side of
+  // v2 = v1 by rounding and on the corrector's way.
   const double p = PixelLength;
-  return x[3] > x[1] + p || (x[3] >= x[1] && x[2] > x[0] + p);
+  return x[3] > x[1] + p || (x[3] >= x[1] - p && x[2] > x[0] + p);
 }
 
 namespace {
