@@ -3,17 +3,37 @@
 #include <iostream>
 #include <string_view>
 
+#include "cli/EvalCommand.h"
+
 namespace tandor {
 
-int RunCli(int argc, char** argv) { return RunCli(argc, argv, std::cout, std::cerr); }
+namespace {
 
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err) {
-  (void)out;
+const char *const Usage = "usage: tandor-cli <command> [options]\n"
+                          "commands:\n"
+                          "  eval     evaluate a formula (tandor-cli eval --help)\n"
+                          "  render   draw the double-point locus of a problem\n";
+
+} // namespace
+
+int RunCli(int argc, char **argv) {
+  return RunCli(argc, argv, std::cout, std::cerr);
+}
+
+int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err) {
   if (argc < 2) {
-    err << "usage: tandor-cli eval|render ...\n";
+    err << Usage;
     return 2;
   }
-  err << "tandor-cli: unknown command '" << std::string_view(argv[1]) << "'\n";
+  const std::string_view command = argv[1];
+  if (command == "--help" || command == "-h" || command == "help") {
+    out << Usage;
+    return 0;
+  }
+  // Each command gets the words from its own name on.
+  if (command == "eval")
+    return RunEvalCommand(argc - 1, argv + 1, out, err);
+  err << "tandor-cli: unknown command '" << command << "'\n" << Usage;
   return 2;
 }
 

@@ -16,6 +16,9 @@ namespace tandor {
 
 inline constexpr int DataLineCount = 13;
 using DataLineArray = std::array<std::string, DataLineCount>;
+// Positions of the parameter values among the thirteen lines.
+inline constexpr int PValueLine = 11;
+inline constexpr int QValueLine = 12;
 
 struct Glob {
   Glob(); // start-up values, and DataLines built from them
@@ -67,5 +70,12 @@ struct Glob {
   std::string FileName; // at most 255 characters
   std::vector<std::string> DataList;
 };
+
+// Sets DataLines from FormulaTexts, the domain, the parameter ranges and the parameter values.
+void DataToLines(Glob &glob);
+
+// Up to 15 significant digits with '.' whatever the locale: fixed notation without trailing
+// zeros (-1, 0.5, 2), scientific with a capital E below 1e-5 and from 1E15 on (1E-6, 1.5E20).
+std::string FormatDataNumber(double value);
 
 } // namespace tandor

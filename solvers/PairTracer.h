@@ -39,6 +39,12 @@ public:
   double PixelLength = 0; // the margin of the pair order
   // F at the nine samples of every cell; inline, so no allocation depends on the cell count.
   std::array<std::array<std::array<Vector3, 9>, MaxCells>, MaxCells> SampleTable{};
+  // The bounding box of each cell's finite sample images: a cell pair whose boxes lie farther
+  // apart than CatchThreshold is passed over without looking at its 81 sample pairs.
+  struct SampleBox {
+    Vector3 Low, High;
+  };
+  std::array<std::array<SampleBox, MaxCells>, MaxCells> SampleBounds{};
   std::vector<TracePoint> TraceList;
   SiblingTable SiblingRows;
   const Rgb PenColour;
@@ -50,7 +56,9 @@ protected:
   // MeanImageNorm over the centres of a 15 x 15 grid of D, then Tolerance, CatchThreshold and
   // ResidualTolerance.
   void PrepareThresholds(const MapEvaluator& F, double tolerance);
+  // SampleTable and SampleBounds.
   void FillSampleTable(const MapEvaluator& F);
+  static SampleBox BoundsOfSamples(const std::array<Vector3, 9>& samples);
   // Empties the trace list (room for 100 records) and releases the sibling table.
   void ResetTrace();
 

@@ -1,0 +1,54 @@
+// One full run of the Descent tracer, as every drag of (p, q) makes it: preparation, the sweep
+// of 139,656 cell pairs and the following of every caught curve.
+
+#include <benchmark/benchmark.h>
+
+#include <memory>
+
+#include "solvers/FTandorR2R3.h"
+
+namespace {
+
+using tandor::Vector2;
+
+struct CountingMap {
+  long evaluations = 0;
+  void (*f)(double &, double &, double &, double, double);
+  void operator()(double &x, double &y, double &z, double u, double v) {
+    ++evaluations;
+    f(x, y, z, u, v);
+  }
+};
+
+void Fold(double &x, double &y, double &z, double u, double v) {
+  x = u * u;
+  y = v;
+  z = u * u * u - u * v;
+}
+
+void CrossCapNonLinearFirst(double &x, double &y, double &z, double u, double v) {
+  x = u + v * v * v * v;
+  y = v * v;
+  z = u * v;
+}
+
+void RunDescent(benchmark::State &state, void (*f)(double &, double &, double &, double, double)) {
+  auto tracer = std::make_unique<tandor::TTandorR2R3>();
+  tandor::NeverStop never;
+  CountingMap map{0, f};
+  long runs = 0;
+  for (auto _ : state) {
+    tracer->TraceLocus(map, Vector2{-1, -1}, 1e-5, Vector2{1, 1}, 23, 200, 0.005, never);
+    benchmark::DoNotOptimize(tracer->TraceList.data());
+    ++runs;
+  }
+  state.counters["map_evaluations"] = static_cast<double>(map.evaluations) / runs;
+  state.counters["records"] = static_cast<double>(tracer->TraceList.size());
+}
+
+BENCHMARK_CAPTURE(RunDescent, Fold, Fold)->Name("BM_Descent/Fold")->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunDescent, CrossCapNonLinearFirst, CrossCapNonLinearFirst)
+    ->Name("BM_Descent/CrossCapNonLinearFirst")
+    ->Unit(benchmark::kMillisecond);
+
+} // namespace

@@ -1,0 +1,331 @@
+#include "cli/RenderCommand.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QString>
+#include <QSvgGenerator>
+
+#include <cerrno>
+#include <charconv>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "formula/MapFunctions.h"
+#include "problem/DataFile.h"
+#include "problem/Glob.h"
+#include "problem/ReadData.h"
+#include "solvers/LocusRun.h"
+#include "ui/QtCanvas.h"
+
+namespace tandor {
+
+namespace {
+
+constexpr const char *Usage =
+    "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
+    "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
+    "[--stats]\n";
+
+struct RenderOptions {
+  std::string File;
+  int Method = 0;
+  std::optional<std::string> P, Q;
+  std::optional<std::string> Png, Svg, Csv;
+  int Size = 400;
+  bool Stats = false;
+};
+
+class UsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+int MethodNumber(std::string_view name) {
+  if (name == "descent")
+    return 0;
+  if (name == "gradual")
+    return 1;
+  if (name == "triangles")
+    return 2;
+  throw UsageError("unknown method '" + std::string(name) + "'");
+}
+
+int SizeOf(std::string_view text) {
+  int n = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > 16384)
+    throw UsageError("the size must be a whole number from 1 to 16384");
+  return n;
+}
+
+RenderOptions ParseOptions(int argc, char **argv) {
+  RenderOptions o;
+  bool haveFile = false;
+  for (int i = 0; i < argc; ++i) {
+    const std::string_view word = argv[i];
+    auto value = [&]() -> std::string {
+      if (i + 1 >= argc)
+        throw UsageError("'" + std::string(word) + "' needs a value");
+      return argv[++i];
+    };
+    if (word == "--method")
+      o.Method = MethodNumber(value());
+    else if (word == "-p")
+      o.P = value();
+    else if (word == "-q")
+      o.Q = value();
+    else if (word == "--png")
+      o.Png = value();
+    else if (word == "--svg")
+      o.Svg = value();
+    else if (word == "--csv")
+      o.Csv = value();
+    else if (word == "--size")
+      o.Size = SizeOf(value());
+    else if (word == "--stats")
+      o.Stats = true;
+    else if (!haveFile && !(word.size() > 1 && word[0] == '-')) {
+      o.File = word;
+      haveFile = true;
+    } else
+      throw UsageError("unexpected argument '" + std::string(word) + "'");
+  }
+  if (!haveFile)
+    throw UsageError("no data file given");
+  return o;
+}
+
+// The read reports its message through the status bar in the window; here it is kept for
+// stderr, and the notice about a non-linear first function is not an error at all.
+class CliNotices final : public ReadNotices {
+public:
+  void ShowStatus(const std::string &text) override { Status = text; }
+  void Beep() override {}
+  void AdjustCircleToParameters() override {}
+  std::string Status;
+};
+
+volatile std::sig_atomic_t InterruptRequested = 0;
+extern "C" void OnInterrupt(int) {
+  InterruptRequested = 1;
+}
+
+// Ctrl+C asks the run to stop, like the window's Stop button; the handler is in place only for
+// the run.
+class InterruptControl final : public RunControl {
+public:
+  InterruptControl() {
+    InterruptRequested = 0;
+    Previous = std::signal(SIGINT, OnInterrupt);
+  }
+  ~InterruptControl() override { std::signal(SIGINT, Previous); }
+  InterruptControl(const InterruptControl &) = delete;
+  InterruptControl &operator=(const InterruptControl &) = delete;
+  bool ProcessEventsAndCheckStop() override { return InterruptRequested != 0; }
+
+private:
+  void (*Previous)(int) = SIG_DFL;
+};
+
+// For vector output: whole lines instead of the raster line's pixels.
+class VectorCanvas final : public Canvas {
+public:
+  explicit VectorCanvas(QPainter &painter) : Painter(painter), Inner(painter) {}
+  void SetBrush(Rgb c) override { Inner.SetBrush(c); }
+  void SetBrushClear() override { Inner.SetBrushClear(); }
+  void FillRect(const PixelRect &r) override { Inner.FillRect(r); }
+  void SetPen(Rgb c, int w, PenMode m) override {
+    Inner.SetPen(c, w, m);
+    Pen = QPen(ToQColor(c), w < 1 ? 1 : w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+  }
+  void MoveTo(int x, int y) override {
+    Inner.MoveTo(x, y);
+    Current = QPoint(x, y);
+  }
+  void LineTo(int x, int y) override {
+    Inner.MoveTo(x, y);
+    Painter.setPen(Pen);
+    Painter.drawLine(Current, QPoint(x, y));
+    Current = QPoint(x, y);
+  }
+  void Ellipse(int l, int t, int r, int b) override { Inner.Ellipse(l, t, r, b); }
+  void SetPixel(int x, int y, Rgb c) override { Inner.SetPixel(x, y, c); }
+  void SetFont(const FontSpec &f) override { Inner.SetFont(f); }
+  void TextOut(int x, int y, std::string_view t) override { Inner.TextOut(x, y, t); }
+  int TextWidth(std::string_view t) override { return Inner.TextWidth(t); }
+  void SetClipRect(const PixelRect &r) override { Inner.SetClipRect(r); }
+  void ClearClip() override { Inner.ClearClip(); }
+
+private:
+  QPainter &Painter;
+  QtCanvas Inner;
+  QPen Pen;
+  QPoint Current;
+};
+
+class FileFailure : public std::runtime_error {
+public:
+  FileFailure(const std::string &path, const std::string &reason)
+      : std::runtime_error(path + ": " + reason) {}
+};
+
+struct Run {
+  Glob glob;
+  MapFunctions map;
+  LocusSolvers solvers;
+  LocusMethod method = LocusMethod::None;
+};
+
+void WritePng(Run &run, const std::string &path, int size) {
+  QImage image(size, size, QImage::Format_RGB32);
+  image.fill(Qt::white);
+  {
+    QPainter painter(&image);
+    QtCanvas canvas(painter);
+    canvas.SetBrush(White);
+    run.solvers.Draw(run.method, canvas, {0, 0, size, size}, true, run.glob);
+  }
+  if (!image.save(QString::fromStdString(path), "PNG"))
+    throw FileFailure(path, "the picture could not be written");
+}
+
+void WriteSvg(Run &run, const std::string &path, int size) {
+  QSvgGenerator generator;
+  generator.setFileName(QString::fromStdString(path));
+  generator.setSize(QSize(size, size));
+  generator.setViewBox(QRect(0, 0, size, size));
+  generator.setTitle("Double-point locus");
+  QPainter painter;
+  if (!painter.begin(&generator))
+    throw FileFailure(path, std::strerror(errno));
+  {
+    VectorCanvas canvas(painter);
+    canvas.SetBrush(White);
+    run.solvers.Draw(run.method, canvas, {0, 0, size, size}, false, run.glob);
+  }
+  if (!painter.end())
+    throw FileFailure(path, "the drawing could not be written");
+}
+
+std::string Number17(double value) {
+  char buffer[40];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
+  return std::string(buffer, result.ptr);
+}
+
+void WriteCsv(const Run &run, const std::string &path) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  if (!out)
+    throw FileFailure(path, std::strerror(errno));
+  const LocusMethodSolver *solver = run.solvers.Solver(run.method);
+  if (const auto *trace = solver->TracePoints(run.glob)) {
+    out << "piece_start,u1,v1,u2,v2\n";
+    for (const TracePoint &t : *trace)
+      out << t.PieceStart << ',' << Number17(t.Pair[0]) << ',' << Number17(t.Pair[1]) << ','
+          << Number17(t.Pair[2]) << ',' << Number17(t.Pair[3]) << '\n';
+  } else {
+    out << "u1,v1,u2,v2\n";
+    for (std::size_t i = 0; i < solver->SegmentCount(); ++i) {
+      const Vector4 s = solver->Segment(i);
+      out << Number17(s[0]) << ',' << Number17(s[1]) << ',' << Number17(s[2]) << ','
+          << Number17(s[3]) << '\n';
+    }
+  }
+  out.flush();
+  if (!out)
+    throw FileFailure(path, std::strerror(errno));
+}
+
+void WriteStats(const Run &run, std::ostream &out, double seconds) {
+  const LocusMethodSolver *solver = run.solvers.Solver(run.method);
+  std::size_t records = 0, pieces = 0;
+  if (const auto *trace = solver->TracePoints(run.glob)) {
+    records = trace->size();
+    for (const TracePoint &t : *trace)
+      pieces += t.PieceStart == 1 ? 1 : 0;
+  } else {
+    records = solver->SegmentCount();
+  }
+  char secondsText[32];
+  std::snprintf(secondsText, sizeof secondsText, "%.6f", seconds);
+  out << "{\"method\": \"" << MethodName(run.method) << "\", \"records\": " << records
+      << ", \"pieces\": " << pieces << ", \"seconds\": " << secondsText
+      << ", \"map_evaluations\": " << run.map.Evaluations << "}\n";
+}
+
+int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunControl *control) {
+  DataLineArray lines;
+  try {
+    lines = ReadDataFile(o.File);
+  } catch (const DataFileError &e) {
+    err << "tandor-cli: " << e.Path << ": " << e.Reason << "\n";
+    return 1;
+  }
+  if (o.P)
+    lines[PValueLine] = *o.P;
+  if (o.Q)
+    lines[QValueLine] = *o.Q;
+
+  auto run = std::make_unique<Run>();
+  CliNotices notices;
+  if (ReadData(run->glob, run->map, lines, notices) == 2) {
+    err << notices.Status << "\n";
+    return 1;
+  }
+  DataToLines(run->glob);
+  run->method = MethodInForce(run->glob, o.Method);
+  if (!run->solvers.Available(run->method)) {
+    err << "tandor-cli: the method '" << MethodName(run->method)
+        << "' is not available in this build\n";
+    return 3;
+  }
+
+  run->map.Evaluations = 0;
+  const auto start = std::chrono::steady_clock::now();
+  {
+    std::optional<InterruptControl> interrupt;
+    if (control == nullptr)
+      control = &interrupt.emplace();
+    run->solvers.Compute(run->method, run->glob, run->map, *control);
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+  try {
+    if (o.Png)
+      WritePng(*run, *o.Png, o.Size);
+    if (o.Svg)
+      WriteSvg(*run, *o.Svg, o.Size);
+    if (o.Csv)
+      WriteCsv(*run, *o.Csv);
+  } catch (const FileFailure &e) {
+    err << "tandor-cli: " << e.what() << "\n";
+    return 1;
+  }
+  if (o.Stats)
+    WriteStats(*run, out, seconds);
+  return 0;
+}
+
+} // namespace
+
+int RunRender(int argc, char **argv, std::ostream &out, std::ostream &err, RunControl *control) {
+  RenderOptions options;
+  try {
+    options = ParseOptions(argc, argv);
+  } catch (const UsageError &e) {
+    err << "tandor-cli render: " << e.what() << "\n" << Usage;
+    return 2;
+  }
+  return Render(options, out, err, control);
+}
+
+} // namespace tandor

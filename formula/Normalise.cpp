@@ -1,0 +1,133 @@
+#include "formula/CompileContext.h"
+
+namespace tandor {
+
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+bool IsBlankLike(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+std::string UpperCase(std::string_view text) {
+  std::string upper(text);
+  for (char &c : upper)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
+// The state of the normalising scan: what was written last and what was read last.
+struct Normaliser {
+  std::string Out;
+  char Last = '(';
+  char Previous = '(';
+  int Depth = 0;
+
+  void Write(char c) {
+    Out += c;
+    Last = c;
+  }
+  // Only a blank separates two numbers or two names; a tab or line break does not.
+  bool NeedsProductBeforeDigit() const {
+    return Last == ')' || IsLetter(Last) || (IsDigit(Last) && Previous == ' ');
+  }
+  bool NeedsProductBeforeLetter() const {
+    return Last == ')' || IsDigit(Last) || (IsLetter(Last) && Previous == ' ');
+  }
+  // False for a character outside the language.
+  bool Read(char c);
+};
+
+bool Normaliser::Read(char c) {
+  switch (c) {
+  case '^':
+    Write('^');
+    return true;
+  case '.':
+  case ',':
+  case '\'':
+    Write('.');
+    return true;
+  case '(':
+  case '[':
+  case '{':
+    if (Last == ')' || IsDigit(Last))
+      Out += '*';
+    Write('(');
+    ++Depth;
+    return true;
+  case ')':
+  case ']':
+  case '}':
+    Write(')');
+    --Depth;
+    return true;
+  case '*':
+    if (Last == '*') {
+      Out.back() = '^';
+      Last = '^';
+    } else {
+      Write('*');
+    }
+    return true;
+  case '+':
+    if (Last != '(')
+      Write('+');
+    return true;
+  case '-':
+    Write(Last == '(' ? '#' : '-');
+    return true;
+  case '/':
+  case '\\':
+    Write('/');
+    return true;
+  default:
+    break;
+  }
+  if (IsBlankLike(c))
+    return true;
+  if (IsDigit(c)) {
+    if (NeedsProductBeforeDigit())
+      Out += '*';
+    Write(c);
+    return true;
+  }
+  if (IsLetter(c)) {
+    if (NeedsProductBeforeLetter())
+      Out += '*';
+    Write(c);
+    return true;
+  }
+  return false;
+}
+
+} // namespace
+
+StageResult NormaliseFormula(CompileContext &context) {
+  context.UpperText = UpperCase(context.WorkText);
+  if (context.UpperText.empty())
+    return CompilerMessages::NothingWritten;
+  Normaliser n;
+  n.Out.reserve(context.UpperText.size() * 2);
+  for (char c : context.UpperText) {
+    if (n.Depth < 0)
+      break;
+    if (!n.Read(c))
+      return CompilerMessages::CharacterNotAllowed;
+    n.Previous = c;
+  }
+  if (n.Depth != 0)
+    return CompilerMessages::Parentheses;
+  if (n.Out.empty())
+    return CompilerMessages::NothingWritten;
+  context.WorkText = std::move(n.Out);
+  return {};
+}
+
+} // namespace tandor

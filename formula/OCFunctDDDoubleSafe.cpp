@@ -1,0 +1,210 @@
+#include "formula/OCFunctDDDoubleSafe.h"
+
+#include <cstdio>
+#include <limits>
+
+#include "formula/CompileContext.h"
+#include "formula/ExecutableBlock.h"
+#include "formula/InputError.h"
+
+namespace tandor {
+
+namespace {
+
+constexpr std::string_view AllowedLetters = "PQRSTUVWXYZ";
+// Operand indices are single bytes below the marker.
+constexpr std::size_t MaxLetters = 253;
+
+std::string UpperLetters(std::string_view letters) {
+  std::string upper(letters);
+  for (char &c : upper)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
+bool IsAllowedLetter(char c) {
+  return AllowedLetters.find(c) != std::string_view::npos;
+}
+
+StageResult SetVariables(CompileContext &context, std::string_view variables) {
+  context.VariableLetters =
+      variables.empty() ? std::string(AllowedLetters) : UpperLetters(variables);
+  context.Formula.VariableCount = static_cast<int32_t>(context.VariableLetters.size());
+  for (char c : context.VariableLetters)
+    if (!IsAllowedLetter(c))
+      return CompilerMessages::VariablesOutOfRange;
+  return {};
+}
+
+StageResult SetParameterLetters(CompileContext &context, std::string_view parameters) {
+  context.ParameterLetters = UpperLetters(parameters);
+  context.Formula.ParameterCount = static_cast<int32_t>(context.ParameterLetters.size());
+  for (char c : context.ParameterLetters)
+    if (context.VariableLetters.find(c) != std::string::npos || !IsAllowedLetter(c))
+      return CompilerMessages::ParameterNamedAsVariable;
+  return {};
+}
+
+// Steps 6 to 9 of a compile: text to postfix. linear is cleared when the recognition fails.
+StageResult TranslateFormula(CompileContext &context, bool &linear) {
+  StageResult failure = NormaliseFormula(context);
+  if (failure.empty())
+    failure = TokeniseFormula(context);
+  if (linear)
+    linear =
+        failure.empty() && CheckLinearForm(context.WorkText, context.Formula.LinearTerms).empty();
+  if (!failure.empty())
+    return failure;
+  if (failure = CheckSyntax(context.WorkText); !failure.empty())
+    return failure;
+  ExpandIntegerPowers(context);
+  context.Formula.Postfix.clear();
+  ParseSum(context.WorkText, context.Formula.Postfix);
+  return {};
+}
+
+const char *FunctionName(char code) {
+  static constexpr std::array<const char *, 18> Names{
+      "cos",  "sin",    "exp",    "sqr",    "sqrt", "ln",  "tan",     "sinh",    "cosh",
+      "tanh", "arcsin", "arccos", "arctan", "abs",  "cot", "arccosh", "arctanh", "arcsinh"};
+  return code >= 'A' && code <= 'R' ? Names[code - 'A'] : "?";
+}
+
+std::string NumberText(double value) {
+  char buffer[32];
+  std::snprintf(buffer, sizeof buffer, "%.17g", value);
+  return buffer;
+}
+
+std::string IndexedName(char letter, int index) {
+  char buffer[16];
+  std::snprintf(buffer, sizeof buffer, "%c%d", letter, index);
+  return buffer;
+}
+
+} // namespace
+
+TOCFunctDDDoubleSafe::TOCFunctDDDoubleSafe() = default;
+TOCFunctDDDoubleSafe::~TOCFunctDDDoubleSafe() = default;
+
+void TOCFunctDDDoubleSafe::Compile(std::string_view formula, std::string_view variables,
+                                   std::string_view parameters, bool &linear,
+                                   std::string &message) {
+  // The old evaluators read the Constants that are replaced below: drop them first, so that a
+  // failed compile leaves an object that answers NaN instead of reading freed memory.
+  ValueEntry = nullptr;
+  DerivativeEntry = nullptr;
+  ValueBlock.reset();
+  DerivativeBlock.reset();
+  Compiled = false;
+  Postfix.clear();
+  Constants.clear();
+  ParameterCount = 0;
+
+  message.clear();
+  FormulaText = std::string(formula);
+  CompileContext context(*this);
+  context.WorkText = FormulaText;
+  StageResult failure = SetVariables(context, variables);
+  if (failure.empty())
+    failure = SetParameterLetters(context, parameters);
+  if (failure.empty()) {
+    context.Letters = context.VariableLetters + context.ParameterLetters;
+    if (context.Letters.size() > MaxLetters)
+      failure = CompilerMessages::TooManyConstants;
+  }
+  if (!failure.empty()) {
+    linear = false;
+    message = failure;
+    return;
+  }
+  Constants.assign(ParameterCount + 8, 0.0);
+  context.ConstantCount = static_cast<uint8_t>(ParameterCount);
+  failure = TranslateFormula(context, linear);
+  if (!failure.empty()) {
+    Postfix.clear();
+    message = failure;
+    return;
+  }
+  GenerateValueCode();
+  Compiled = true;
+}
+
+double TOCFunctDDDoubleSafe::EvaluateWithoutMachineCode(const double *values) const {
+  if (!Compiled)
+    return std::numeric_limits<double>::quiet_NaN();
+  return static_cast<double>(EvaluateReference(values));
+}
+
+std::string TOCFunctDDDoubleSafe::PostfixText() const {
+  std::string text;
+  const auto operandName = [this](int k) -> std::string {
+    if (k <= VariableCount) {
+      if (VariableCount == 2)
+        return k == 1 ? "u" : "v";
+      if (VariableCount == static_cast<int>(AllowedLetters.size()))
+        return std::string(1, static_cast<char>(AllowedLetters[k - 1] - 'A' + 'a'));
+      return IndexedName('x', k);
+    }
+    const int j = k - VariableCount;
+    if (j <= ParameterCount)
+      return ParameterCount <= 2 ? std::string(j == 1 ? "p" : "q") : IndexedName('a', j);
+    return j < static_cast<int>(Constants.size()) ? NumberText(Constants[j]) : "?";
+  };
+  for (std::size_t i = 0; i < Postfix.size(); i += TokenLength(Postfix, i)) {
+    const unsigned char c = static_cast<unsigned char>(Postfix[i]);
+    if (!text.empty())
+      text += ' ';
+    if (c == OperandMarker && i + 1 < Postfix.size())
+      text += operandName(static_cast<unsigned char>(Postfix[i + 1]));
+    else if (c == 'p')
+      text += "pi";
+    else if (c == '#')
+      text += "neg";
+    else if (c >= 'A' && c <= 'R')
+      text += FunctionName(static_cast<char>(c));
+    else
+      text += static_cast<char>(c);
+  }
+  return text;
+}
+
+void SetParameters(TOCFunctDDDoubleSafe &formula, std::span<const double> values) {
+  const std::size_t count = values.size();
+  if (count < 1 || count > static_cast<std::size_t>(formula.ParameterCount) ||
+      count >= formula.Constants.size())
+    return;
+  for (std::size_t j = 1; j <= count; ++j)
+    formula.Constants[j] = values[j - 1];
+}
+
+namespace {
+
+bool UsesVariables(const TOCFunctDDDoubleSafe &formula) {
+  const std::string &postfix = formula.Postfix;
+  for (std::size_t i = 0; i < postfix.size(); i += TokenLength(postfix, i))
+    if (static_cast<unsigned char>(postfix[i]) == OperandMarker && i + 1 < postfix.size() &&
+        static_cast<unsigned char>(postfix[i + 1]) <= formula.VariableCount)
+      return true;
+  return false;
+}
+
+} // namespace
+
+double EvaluateConstant(std::string_view text) {
+  TOCFunctDDDoubleSafe formula;
+  bool linear = false;
+  std::string message;
+  formula.Compile(text, "", "", linear, message);
+  if (!message.empty())
+    throw InputError(message);
+  if (UsesVariables(formula))
+    throw InputError("A constant may not use the letters p to z (pi excepted).");
+  // No variable is read; the array only keeps the evaluator's view of its values defined.
+  std::array<double, AllowedLetters.size()> unused;
+  unused.fill(std::numeric_limits<double>::quiet_NaN());
+  return formula.Evaluate(unused.data());
+}
+
+} // namespace tandor

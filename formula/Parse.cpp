@@ -1,0 +1,264 @@
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+#include "formula/CompileContext.h"
+
+namespace tandor {
+
+namespace {
+
+constexpr uint8_t Bit(TokenKind k) {
+  return static_cast<uint8_t>(1u << static_cast<int>(k));
+}
+
+// The classes allowed to follow each class, indexed by TokenKind.
+constexpr std::array<uint8_t, 7> AllowedNext{
+    /* Open */ Bit(TokenKind::Open) | Bit(TokenKind::Negate) | Bit(TokenKind::Operand) |
+        Bit(TokenKind::Function),
+    /* Close */ Bit(TokenKind::Close) | Bit(TokenKind::Operator),
+    /* Operator */ Bit(TokenKind::Open) | Bit(TokenKind::Operand) | Bit(TokenKind::Function),
+    /* Negate */ Bit(TokenKind::Open) | Bit(TokenKind::Operand) | Bit(TokenKind::Function),
+    /* Operand */ Bit(TokenKind::Close) | Bit(TokenKind::Operator),
+    /* Function */ Bit(TokenKind::Open),
+    /* Other */ 0,
+};
+
+bool Allowed(TokenKind previous, TokenKind next) {
+  return (AllowedNext[static_cast<int>(previous)] & Bit(next)) != 0;
+}
+
+bool InSet(char c, std::string_view set) {
+  return set.find(c) != std::string_view::npos;
+}
+
+bool IsOperandPair(std::string_view s) {
+  return s.size() == 2 && static_cast<unsigned char>(s[0]) == OperandMarker;
+}
+
+// Repeated powers of powers grow the text geometrically (u^3^3^3...); past this size a power
+// is left to the exp-ln form so that no formula can exhaust memory or time.
+constexpr std::size_t MaxExpandedLength = 1 << 16;
+
+std::size_t ExpandedLength(std::size_t baseLength, uint64_t m) {
+  if (m == 0)
+    return 1;
+  if (m == 1)
+    return baseLength;
+  return ExpandedLength(baseLength, m / 2) + 3 + (m % 2 == 1 ? 1 + baseLength : 0);
+}
+
+} // namespace
+
+StageResult CheckSyntax(std::string_view tokens) {
+  TokenKind previous = TokenKind::Open;
+  for (std::size_t i = 0; i < tokens.size(); i += TokenLength(tokens, i)) {
+    const unsigned char c = static_cast<unsigned char>(tokens[i]);
+    const bool lonelyMarker = c == OperandMarker && i + 1 == tokens.size();
+    const TokenKind kind = lonelyMarker ? TokenKind::Other : TokenClass(c);
+    if (!Allowed(previous, kind))
+      return CompilerMessages::SyntaxDefect;
+    previous = kind;
+  }
+  if (!Allowed(previous, TokenKind::Close))
+    return CompilerMessages::SyntaxDefect;
+  return {};
+}
+
+ScanStop ScanForward(std::size_t start, std::string_view tokens, std::string_view set) {
+  int depth = 0;
+  for (std::size_t i = start; i < tokens.size(); i += TokenLength(tokens, i)) {
+    const char c = tokens[i];
+    if (static_cast<unsigned char>(c) == OperandMarker)
+      continue;
+    if (c == '(') {
+      ++depth;
+    } else if (c == ')') {
+      if (--depth < 0)
+        return {i - 1, c};
+    } else if (depth == 0 && InSet(c, set)) {
+      return {i - 1, c};
+    }
+  }
+  return {tokens.size() - 1, 0};
+}
+
+std::size_t ScanBackward(std::size_t end, std::string_view tokens, std::string_view set) {
+  int depth = 0;
+  std::size_t i = end + 1;
+  while (i > 0) {
+    --i;
+    if (i > 0 && static_cast<unsigned char>(tokens[i - 1]) == OperandMarker) {
+      --i; // an index byte belongs to the operand before it
+      continue;
+    }
+    const char c = tokens[i];
+    if (c == ')') {
+      ++depth;
+    } else if (c == '(') {
+      if (--depth < 0)
+        return i + 1;
+    } else if (depth == 0 && InSet(c, set)) {
+      return i + 1;
+    }
+  }
+  return 0;
+}
+
+IntegerPower IntegerExponent(std::string_view exponent, const CompileContext &context) {
+  const TOCFunctDDDoubleSafe &f = context.Formula;
+  if (exponent.size() >= 2 && exponent.front() == '(' && exponent.back() == ')' &&
+      !(exponent.size() >= 2 &&
+        static_cast<unsigned char>(exponent[exponent.size() - 2]) == OperandMarker))
+    exponent = exponent.substr(1, exponent.size() - 2);
+  bool negative = false;
+  if (!exponent.empty() && exponent.front() == '#') {
+    negative = true;
+    exponent.remove_prefix(1);
+  }
+  IntegerPower power;
+  if (exponent == "1") {
+    power = {true, 1};
+  } else if (IsOperandPair(exponent)) {
+    const int index = static_cast<unsigned char>(exponent[1]);
+    if (index <= f.VariableCount + f.ParameterCount)
+      return {};
+    const double value = f.Constants[index - f.VariableCount];
+    if (value != std::nearbyint(value) || value < std::numeric_limits<int32_t>::min() ||
+        value > std::numeric_limits<int32_t>::max())
+      return {};
+    power = {true, static_cast<int64_t>(value)};
+  } else {
+    return {};
+  }
+  if (negative)
+    power.N = -power.N;
+  return power;
+}
+
+std::string PowerBySquares(std::string_view base, int64_t n) {
+  const int64_t m = n < 0 ? -n : n;
+  if (m == 0)
+    return "1";
+  if (m == 1)
+    return std::string(base);
+  std::string result = "D(" + PowerBySquares(base, m / 2) + ")";
+  if (m % 2 == 1) {
+    result += '*';
+    result += base;
+  }
+  return result;
+}
+
+void ExpandIntegerPowers(CompileContext &context) {
+  std::string &text = context.WorkText;
+  if (text.size() < 3)
+    return;
+  std::size_t i = TokenLength(text, 0);
+  while (i < text.size()) {
+    if (text[i] != '^' || i + 1 >= text.size()) {
+      i += TokenLength(text, i);
+      continue;
+    }
+    const ScanStop exponentEnd = ScanForward(i + 1, text, "+-*/^");
+    const std::size_t e = exponentEnd.End;
+    const IntegerPower power =
+        IntegerExponent(std::string_view(text).substr(i + 1, e - i), context);
+    // The base stops at '^' only through the exponent it belongs to: an earlier, unexpanded
+    // power is part of the base, so that a^b^2 stays (a^b)^2 as the parser groups it.
+    const std::size_t b = power.IsInteger ? ScanBackward(i - 1, text, "+-*/#") : i;
+    const std::size_t baseLength = i - b;
+    const uint64_t m = power.N < 0 ? -power.N : power.N;
+    const std::size_t grown = ExpandedLength(baseLength, m) + 5;
+    if (!power.IsInteger || text.size() + grown > MaxExpandedLength) {
+      ++i;
+      continue;
+    }
+    std::string replacement =
+        "(" + PowerBySquares(std::string_view(text).substr(b, baseLength), power.N) + ")";
+    if (power.N < 0)
+      replacement = "(1/" + replacement + ")";
+    text.replace(b, e + 1 - b, replacement);
+    i = b + replacement.size();
+  }
+}
+
+void ParseSum(std::string_view s, std::string &out) {
+  if (s.empty())
+    return;
+  ScanStop stop = ScanForward(0, s, "+-");
+  if (stop.Stop == 0) {
+    ParseProduct(s, out);
+    return;
+  }
+  ParseProduct(s.substr(0, stop.End + 1), out);
+  while (stop.Stop != 0) {
+    const char op = stop.Stop;
+    const std::size_t start = stop.End + 2;
+    stop = ScanForward(start, s, "+-");
+    ParseProduct(s.substr(start, stop.End + 1 - start), out);
+    out += op;
+  }
+}
+
+void ParseProduct(std::string_view s, std::string &out) {
+  if (s.empty())
+    return;
+  ScanStop stop = ScanForward(0, s, "*/");
+  if (stop.Stop == 0) {
+    ParsePower(s, out);
+    return;
+  }
+  ParsePower(s.substr(0, stop.End + 1), out);
+  while (stop.Stop != 0) {
+    const char op = stop.Stop;
+    const std::size_t start = stop.End + 2;
+    stop = ScanForward(start, s, "*/");
+    ParsePower(s.substr(start, stop.End + 1 - start), out);
+    out += op;
+  }
+}
+
+void ParsePower(std::string_view s, std::string &out) {
+  if (s.empty())
+    return;
+  const bool negate = s.front() == '#';
+  if (negate)
+    s.remove_prefix(1);
+  ScanStop stop = ScanForward(0, s, "^");
+  if (stop.Stop == 0) {
+    ParsePrimary(s, out);
+  } else {
+    // The exponent is computed first, then the base: a^b is exp(b * ln a).
+    std::string result;
+    ParsePrimary(s.substr(0, stop.End + 1), result);
+    while (stop.Stop != 0) {
+      const std::size_t start = stop.End + 2;
+      stop = ScanForward(start, s, "^");
+      std::string next;
+      ParsePrimary(s.substr(start, stop.End + 1 - start), next);
+      next += result;
+      next += "F*C";
+      result = std::move(next);
+    }
+    out += result;
+  }
+  if (negate)
+    out += '#';
+}
+
+void ParsePrimary(std::string_view s, std::string &out) {
+  if (s.empty())
+    return;
+  const unsigned char c = static_cast<unsigned char>(s.front());
+  if (c == '(') {
+    ParseSum(s.substr(1, s.size() - 2), out);
+  } else if (TokenClass(c) == TokenKind::Function && s.size() >= 3) {
+    ParseSum(s.substr(2, s.size() - 3), out);
+    out += static_cast<char>(c);
+  } else {
+    out += s;
+  }
+}
+
+} // namespace tandor

@@ -1,0 +1,178 @@
+#include <charconv>
+#include <limits>
+#include <vector>
+
+#include "formula/CompileContext.h"
+
+namespace tandor {
+
+namespace {
+
+bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+bool IsLetter(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+// Operand indices must stay below the marker byte and fit the 8-bit constant counter.
+constexpr int OperandLimit = 254;
+
+// A run whose value does not fit a double: overflow is infinite, underflow is zero.
+double OutOfRangeValue(std::string_view run) {
+  std::size_t i = 0;
+  while (i < run.size() && run[i] == '0')
+    ++i;
+  return i < run.size() && run[i] != '.' ? std::numeric_limits<double>::infinity() : 0.0;
+}
+
+void WriteOperand(std::string &out, int index) {
+  out += static_cast<char>(OperandMarker);
+  out += static_cast<char>(index);
+}
+
+// Writes the number constant of value, reusing an equal slot of Constants when there is one.
+StageResult WriteNumber(CompileContext &context, double value, std::string &out) {
+  TOCFunctDDDoubleSafe &f = context.Formula;
+  if (value == 1.0) {
+    out += '1';
+    return {};
+  }
+  for (int j = f.ParameterCount + 1; j <= context.ConstantCount; ++j) {
+    if (f.Constants[j] == value) {
+      WriteOperand(out, j + f.VariableCount);
+      return {};
+    }
+  }
+  if (context.ConstantCount + 1 + f.VariableCount >= OperandLimit)
+    return CompilerMessages::TooManyConstants;
+  ++context.ConstantCount;
+  if (f.Constants.size() <= context.ConstantCount)
+    f.Constants.resize(context.ConstantCount + 10, 0.0);
+  f.Constants[context.ConstantCount] = value;
+  WriteOperand(out, context.ConstantCount + f.VariableCount);
+  return {};
+}
+
+} // namespace
+
+NumberRead ReadNumber(std::string_view text) {
+  NumberRead read;
+  int points = 0;
+  while (read.Length < text.size() && (IsDigit(text[read.Length]) || text[read.Length] == '.')) {
+    if (text[read.Length] == '.')
+      ++points;
+    ++read.Length;
+  }
+  const std::string_view run = text.substr(0, read.Length);
+  if (points > 1 || run.back() == '.') {
+    read.Failure = CompilerMessages::MiswrittenNumber;
+    return read;
+  }
+  // from_chars reads '.' as the decimal point whatever the locale.
+  const auto [end, error] =
+      std::from_chars(run.data(), run.data() + run.size(), read.Value, std::chars_format::fixed);
+  if (error == std::errc::result_out_of_range)
+    read.Value = OutOfRangeValue(run);
+  return read;
+}
+
+char FindFunction(std::string_view spelling) {
+  for (const WrittenFunction &f : WrittenFunctions)
+    if (f.Spelling == spelling)
+      return f.Code;
+  return 0;
+}
+
+// Turns the letters of a name into operands (and pi), joined by '*'; empty when a letter
+// belongs to no variable or parameter. The name is read from its last letter so that "PI"
+// is recognised before a lone P.
+static std::string LettersToOperands(std::string_view prefix, std::string_view letters) {
+  std::vector<std::string> pieces;
+  std::size_t i = prefix.size();
+  while (i > 0) {
+    const char c = prefix[i - 1];
+    const std::size_t k = letters.find(c);
+    if (k != std::string_view::npos) {
+      pieces.push_back({static_cast<char>(OperandMarker), static_cast<char>(k + 1)});
+      i -= 1;
+    } else if (c == 'I' && i >= 2 && prefix[i - 2] == 'P') {
+      pieces.push_back("p");
+      i -= 2;
+    } else {
+      return {};
+    }
+  }
+  std::string tokens;
+  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece) {
+    if (!tokens.empty())
+      tokens += '*';
+    tokens += *piece;
+  }
+  return tokens;
+}
+
+std::string SplitLetters(std::string_view name, bool &followed, std::string_view letters) {
+  std::string_view prefix = name;
+  std::string tail;
+  if (followed && name.size() > 1) {
+    std::size_t start = 0;
+    char code = 0;
+    for (; start < name.size() && code == 0; ++start)
+      code = FindFunction(name.substr(start));
+    if (code == 0) {
+      followed = false;
+    } else {
+      --start;
+      if (start == 0)
+        return std::string(1, code);
+      prefix = name.substr(0, start);
+      tail = {'*', code};
+    }
+  } else {
+    followed = false;
+  }
+  std::string tokens = LettersToOperands(prefix, letters);
+  if (tokens.empty())
+    return tokens;
+  return tokens + tail;
+}
+
+StageResult TokeniseFormula(CompileContext &context) {
+  const std::string_view text = context.WorkText;
+  std::string out;
+  out.reserve(text.size() * 2);
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c == '.')
+      return CompilerMessages::MiswrittenNumber;
+    if (IsDigit(c)) {
+      const NumberRead number = ReadNumber(text.substr(i));
+      if (!number.Failure.empty())
+        return number.Failure;
+      if (StageResult failure = WriteNumber(context, number.Value, out); !failure.empty())
+        return failure;
+      i += number.Length;
+    } else if (IsLetter(c)) {
+      std::size_t end = i;
+      while (end < text.size() && IsLetter(text[end]))
+        ++end;
+      bool followed = end < text.size() && text[end] == '(';
+      const std::string tokens = SplitLetters(text.substr(i, end - i), followed, context.Letters);
+      if (tokens.empty())
+        return CompilerMessages::MiswrittenName;
+      out += tokens;
+      if (end < text.size() && text[end] == '(' && !followed)
+        out += '*';
+      i = end;
+    } else {
+      out += c;
+      ++i;
+    }
+  }
+  context.WorkText = std::move(out);
+  return {};
+}
+
+} // namespace tandor

@@ -1,0 +1,180 @@
+#include "problem/ReadData.h"
+
+#include <cmath>
+
+#include "formula/InputError.h"
+
+namespace tandor {
+
+namespace {
+
+// Positions in the thirteen texts, and in the ten values (which start at uMin).
+enum Line { X, Y, Z, UMin, UMax, VMin, VMax, PMin, PMax, QMin, QMax, PValue, QValue };
+constexpr int Value(Line line) {
+  return line - UMin;
+}
+
+const char *const RangeMessages[] = {
+    "The minimum of 'u' must be less than its maximum",
+    "The minimum of 'v' must be less than its maximum",
+    "The minimum of 'p' must be less than its maximum",
+    "The minimum of 'q' must be less than its maximum",
+};
+
+void CheckValues(const std::array<double, 10> &values) {
+  // Written so that a value that is not a number fails the test it takes part in.
+  for (int k = 0; k < 4; ++k)
+    if (!(values[2 * k] < values[2 * k + 1]))
+      throw InputError(RangeMessages[k]);
+  if (!(values[Value(PMin)] <= values[Value(PValue)] &&
+        values[Value(PValue)] <= values[Value(PMax)]))
+    throw InputError("p must be between its min and its max");
+  if (!(values[Value(QMin)] <= values[Value(QValue)] &&
+        values[Value(QValue)] <= values[Value(QMax)]))
+    throw InputError("q must be between its min and its max");
+}
+
+// Compiles one coordinate function, its derivative code, and gives it p and q.
+void CompileFunction(TOCFunctDDDoubleSafe &f, const std::string &text, bool &linear, double p,
+                     double q) {
+  std::string message;
+  f.Compile(text, "uv", "pq", linear, message);
+  if (!message.empty())
+    throw InputError(message);
+  f.GenerateDerivativeCode();
+  const double pq[2] = {p, q};
+  SetParameters(f, pq);
+}
+
+class ReadSteps {
+public:
+  ReadSteps(Glob &glob, MapFunctions &map, const DataLineArray &fields, ReadNotices &notices)
+      : glob(glob), map(map), fields(fields), notices(notices) {}
+
+  int Run() {
+    EvaluateBounds();
+    CheckValues(glob.FieldValues);
+    const auto &v = glob.FieldValues;
+    glob.DomainLow = {v[Value(UMin)], v[Value(VMin)]};
+    glob.DomainHigh = {v[Value(UMax)], v[Value(VMax)]};
+    CompileX();
+    CompileOther(Y);
+    CompileOther(Z);
+    StoreProblem();
+    notices.AdjustCircleToParameters();
+    return result;
+  }
+
+private:
+  void NoteChange(Line line) {
+    if (!glob.Drawn || glob.FieldTexts[line] != glob.DataLines[line])
+      result = 1;
+  }
+
+  // Every value is read before any is checked.
+  void EvaluateBounds() {
+    for (int line = UMin; line <= QValue; ++line) {
+      glob.FieldTexts[line] = TrimField(fields[line]);
+      glob.FieldValues[Value(Line(line))] = EvaluateConstant(glob.FieldTexts[line]);
+      NoteChange(Line(line));
+    }
+  }
+
+  double P() const { return glob.FieldValues[Value(PValue)]; }
+  double Q() const { return glob.FieldValues[Value(QValue)]; }
+
+  void CompileX() {
+    glob.FieldTexts[X] = TrimField(fields[X]);
+    bool linear = true;
+    CompileFunction(map[0], glob.FieldTexts[X], linear, P(), Q());
+    glob.LinearTerms = map[0].LinearTerms;
+    if (!linear)
+      notices.ShowStatus(NotLinearNotice);
+    else if (!ComputeLinearDirection(glob, map))
+      throw InputError(AlmostConstantMessage);
+    NoteChange(X);
+    glob.IsLinear = linear;
+  }
+
+  void CompileOther(Line line) {
+    glob.FieldTexts[line] = TrimField(fields[line]);
+    bool linear = false;
+    CompileFunction(map[line], glob.FieldTexts[line], linear, P(), Q());
+    NoteChange(line);
+  }
+
+  void StoreProblem() {
+    const auto &v = glob.FieldValues;
+    for (int c = 0; c < 3; ++c)
+      glob.FormulaTexts[c] = glob.FieldTexts[c];
+    glob.ParamLow = {v[Value(PMin)], v[Value(QMin)]};
+    glob.ParamHigh = {v[Value(PMax)], v[Value(QMax)]};
+    glob.ParamValue = {P(), Q()};
+    for (int i = 0; i < 2; ++i) {
+      glob.DomainHalf[i] = (glob.DomainHigh[i] - glob.DomainLow[i]) / 2;
+      glob.DomainCentre[i] = (glob.DomainHigh[i] + glob.DomainLow[i]) / 2;
+      glob.BoxLow[i] = glob.DomainLow[i];
+      glob.BoxHigh[i] = glob.DomainHigh[i];
+    }
+    glob.HalfDiagonal =
+        std::hypot(glob.DomainHigh[0] - glob.DomainLow[0], glob.DomainHigh[1] - glob.DomainLow[1]) /
+        2;
+    glob.BoxHigh[2] = glob.HalfDiagonal;
+    glob.BoxLow[2] = -glob.HalfDiagonal;
+    glob.PixelLength = std::sqrt(2.0L) * glob.HalfDiagonal / 400;
+    glob.CoarseCount = 23;
+  }
+
+  Glob &glob;
+  MapFunctions &map;
+  const DataLineArray &fields;
+  ReadNotices &notices;
+  int result = 0;
+};
+
+} // namespace
+
+std::string TrimField(const std::string &text) {
+  auto blank = [](char c) { return static_cast<unsigned char>(c) <= ' '; };
+  std::size_t first = 0, last = text.size();
+  while (first < last && blank(text[first]))
+    ++first;
+  while (last > first && blank(text[last - 1]))
+    --last;
+  return text.substr(first, last - first);
+}
+
+int ReadData(Glob &glob, MapFunctions &map, const DataLineArray &fieldTexts, ReadNotices &notices) {
+  try {
+    return ReadSteps(glob, map, fieldTexts, notices).Run();
+  } catch (const InputError &error) {
+    notices.ShowStatus(error.what());
+    notices.Beep();
+    return 2;
+  }
+}
+
+bool ComputeLinearDirection(Glob &glob, const MapFunctions &map) {
+  const TOCFunctDDDoubleSafe &x = map[0];
+  auto coefficient = [&x](const LinearTerm &term) {
+    if (term.Present != 1)
+      return 0.0;
+    double a = 1.0;
+    if (term.Kind != 0) {
+      // p, q and the number constants sit in Constants after the variables are counted off:
+      // Kind 3 is slot 1 (p), Kind 4 slot 2 (q), Kind 5 the first number.
+      const int slot = term.Kind - x.VariableCount;
+      a = slot >= 1 && slot < static_cast<int>(x.Constants.size()) ? x.Constants[slot] : 0.0;
+    }
+    return term.Sign == -1 ? -a : a;
+  };
+  glob.LinearDirection = {coefficient(glob.LinearTerms[0]), coefficient(glob.LinearTerms[1])};
+  const double n = std::hypot(glob.LinearDirection[0], glob.LinearDirection[1]);
+  if (!(n > 1e-9))
+    return false;
+  glob.LinearDirection[0] /= n;
+  glob.LinearDirection[1] /= n;
+  return true;
+}
+
+} // namespace tandor

@@ -1,0 +1,77 @@
+#pragma once
+// The problem side of the linear case: the residual, the inside test and the store that the
+// tracer is given, bound to the problem state, and the drawing of the stored trace with its
+// sibling table. Shared by the window and tandor-cli.
+
+#include <cstdint>
+
+#include "problem/Glob.h"
+#include "solvers/Canvas.h"
+#include "solvers/FSpImplicitCurveLine3D.h"
+
+namespace tandor {
+
+class MapFunctions;
+
+// One coordinate function of F at the values (u, v, p, q): the compiled y or z in the program,
+// plain C++ in tests.
+using PlaneFunction = RoutineRef<double(const double *values)>;
+
+inline constexpr Rgb LinearLocusColour{255, 170, 136};
+
+class LinearCase {
+public:
+  // Reads LinearDirection, DomainCentre, DomainHalf and ParamValue of glob at every call, and
+  // stores into its LinearTrace.
+  LinearCase(Glob &glob, PlaneFunction y, PlaneFunction z) : State(glob), Y(y), Z(z) {}
+
+  void LinearResidual(Vector2 &G, const Vector3 &S);
+  // Component 0 (from y) or 1 (from z) of the residual, exactly as LinearResidual gives it.
+  double ResidualComponent(int component, const Vector3 &S);
+  bool LinearInside(const Vector3 &S) const;
+  void LinearRecord(const Vector3 &previous, const Vector3 &S, bool pieceStart);
+
+  ResidualRoutine Residual() { return {this, &ResidualThunk}; }
+  ResidualComponentRoutine Component() { return {this, &ComponentThunk}; }
+  InsideRoutine Inside() { return {this, &InsideThunk}; }
+  RecordRoutine Record() { return {this, &RecordThunk}; }
+
+  // Work counters: every coordinate function evaluated, and the calls asking for the whole of
+  // G or for one component.
+  uint64_t FunctionEvaluations = 0;
+  uint64_t ResidualCalls = 0;
+  uint64_t ComponentCalls = 0;
+
+private:
+  double Component(int component, const Vector3 &S);
+  static void ResidualThunk(void *c, Vector2 &G, const Vector3 &S);
+  static double ComponentThunk(void *c, int component, const Vector3 &S);
+  static bool InsideThunk(void *c, const Vector3 &S);
+  static void RecordThunk(void *c, const Vector3 &previous, const Vector3 &S, bool pieceStart);
+
+  Glob &State;
+  PlaneFunction Y, Z;
+};
+
+// The pair (u1, v1, u2, v2) of S = (mu, mv, t) along the unit direction (a, b) of x(u, v).
+PointPair PairOf(const Vector2 &direction, const Vector3 &S);
+
+inline int LinearTraceHigh(const Glob &glob) {
+  return static_cast<int>(glob.LinearTrace.size()) - 1;
+}
+
+// What a run of the linear case does: empties LinearTrace and traces with the run's constants
+// (tolerance 1e-5, BoxLow, BoxHigh, CoarseCount, fine count 200, PixelLength, no record spacing).
+void TraceLinearLocus(TImplicitCurveLine3D &tracer, LinearCase &problem, Glob &glob);
+
+// The same bound to the compiled y and z of map.
+void TraceLinearLocus(TImplicitCurveLine3D &tracer, MapFunctions &map, Glob &glob);
+
+// Both tracks of LinearTrace into rect; with buildSiblings (the screen drawing) also rebuilds
+// LinearSiblingRows. Every drawing leaves no sibling circle on the picture.
+void DrawLinearLocus(Glob &glob, Canvas &canvas, const PixelRect &rect, bool buildSiblings);
+
+// The sibling of the pixel (x, y) of the screen drawing, from LinearSiblingRows.
+bool FindLinearSibling(const Glob &glob, int x, int y, int &siblingX, int &siblingY);
+
+} // namespace tandor
