@@ -36,6 +36,7 @@ const char *MethodName(LocusMethod method) {
 LocusSolvers::LocusSolvers() {
   // One line per method.
   Solvers[static_cast<int>(LocusMethod::Descent)] = MakeDescentSolver();
+  Solvers[static_cast<int>(LocusMethod::Triangles)] = MakeTrianglesSolver();
 }
 
 LocusMethodSolver *LocusSolvers::Solver(LocusMethod method) const {

@@ -78,5 +78,6 @@ private:
 
 // The factories of the methods; each method's own file defines its factory.
 std::unique_ptr<LocusMethodSolver> MakeDescentSolver();
+std::unique_ptr<LocusMethodSolver> MakeTrianglesSolver();
 
 } // namespace tandor
