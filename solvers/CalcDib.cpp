@@ -147,34 +147,44 @@ bool AllFinite(const Vector3 &a) {
   return std::isfinite(a[0]) && std::isfinite(a[1]) && std::isfinite(a[2]);
 }
 
-// The unit normal and the degenerate flag: all that the plane tests read.
-void PreparePlane(TDomainTriangle &T) {
-  const Vector3 e1 = Difference(T.P[1], T.P[0]), e2 = Difference(T.P[2], T.P[0]);
+// The unit normal and the degenerate flag of the image P0, P1, P2: all that the plane tests read.
+// False when degenerate.
+bool PlaneOf(const Vector3 &P0, const Vector3 &P1, const Vector3 &P2, Vector3 &unit) {
+  const Vector3 e1 = Difference(P1, P0), e2 = Difference(P2, P0);
   const Vector3 n = Cross(e1, e2);
   const double nn = Dot(n, n);
   // Corners that are not finite (a masked trap in the formula) make the image unusable, as
   // does a normal that overflowed. A finite nn keeps the unit normal and the duals finite.
-  T.Degenerate = !(nn >= CalcDib::DegenerateNormal) || !std::isfinite(nn) || !AllFinite(T.P[0]) ||
-                 !AllFinite(T.P[1]) || !AllFinite(T.P[2]);
-  if (T.Degenerate)
-    return;
+  if (!(nn >= CalcDib::DegenerateNormal) || !std::isfinite(nn) || !AllFinite(P0) ||
+      !AllFinite(P1) || !AllFinite(P2))
+    return false;
   const double scale = 1 / std::sqrt(nn);
-  T.n = {n[0] * scale, n[1] * scale, n[2] * scale};
+  unit = {n[0] * scale, n[1] * scale, n[2] * scale};
+  return true;
 }
 
-// The three sub-triangles of T around its centroid.
+void PreparePlane(TDomainTriangle &T) { T.Degenerate = !PlaneOf(T.P[0], T.P[1], T.P[2], T.n); }
+
+// The three sub-triangles of T around its centroid: (0, 1, c), (c, 1, 2), (0, c, 2). Built
+// field by field from T and c, so that the planes are computed from values already in
+// registers rather than from freshly written copies.
 std::array<TDomainTriangle, 3> SubTriangles(const TDomainTriangle &T, const MapEvaluator &F) {
   const Vector2 c{(T.Corner[0][0] + T.Corner[1][0] + T.Corner[2][0]) / 3,
                   (T.Corner[0][1] + T.Corner[1][1] + T.Corner[2][1]) / 3};
   Vector3 Fc{};
   F(Fc[0], Fc[1], Fc[2], c[0], c[1]);
-  std::array<TDomainTriangle, 3> sub{T, T, T};
+  std::array<TDomainTriangle, 3> sub;
   for (int i = 0; i < 3; ++i) {
-    // sub[0] = (0, 1, c), sub[1] = (c, 1, 2), sub[2] = (0, c, 2)
     const int replaced = (i + 2) % 3;
-    sub[i].Corner[replaced] = c;
-    sub[i].P[replaced] = Fc;
-    PreparePlane(sub[i]);
+    TDomainTriangle &S = sub[i];
+    for (int m = 0; m < 3; ++m) {
+      S.Corner[m] = m == replaced ? c : T.Corner[m];
+      S.P[m] = m == replaced ? Fc : T.P[m];
+    }
+    const Vector3 &P0 = replaced == 0 ? Fc : T.P[0];
+    const Vector3 &P1 = replaced == 1 ? Fc : T.P[1];
+    const Vector3 &P2 = replaced == 2 ? Fc : T.P[2];
+    S.Degenerate = !PlaneOf(P0, P1, P2, S.n);
   }
   return sub;
 }
