@@ -1,5 +1,6 @@
 #include "solvers/CalcDib.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -35,11 +36,7 @@ inline bool Cuts(int sum) {
   return shifted < 4 && ((0xDu >> shifted) & 1u) != 0;
 }
 
-struct PlaneSide {
-  std::array<double, 3> d{};
-  std::array<int, 3> c{};
-  int sum = 0;
-};
+using PlaneSide = CalcDib::PlaneSide;
 
 PlaneSide Classify(const TDomainTriangle &T, const TDomainTriangle &plane) {
   PlaneSide s;
@@ -66,20 +63,27 @@ Crossing OnSide(const TDomainTriangle &T, int a, int b, double t) {
   return x;
 }
 
-// The two points where T's border crosses the other plane; s.sum is -1 or +1.
-std::array<Crossing, 2> BorderCrossings(const TDomainTriangle &T, const PlaneSide &s) {
+// How T's border crosses the other plane (s.sum is -1 or +1): k is the first corner of the class
+// s.sum; the side opposite k always crosses, and one of the two sides at k.
+struct BorderWalk {
+  int k, side, end;
+};
+
+BorderWalk WalkBorder(const PlaneSide &s) {
   int k = 0;
   while (s.c[k] != s.sum)
     ++k;
-  const int side = (k + 1) % 3, end = (k + 2) % 3;
-  const auto &d = s.d;
-  std::array<Crossing, 2> x;
-  x[0] = OnSide(T, side, end, d[end] / (d[end] - d[side]));
-  if (s.c[side] == s.c[k])
-    x[1] = OnSide(T, k, end, d[end] / (d[end] - d[k]));
-  else
-    x[1] = OnSide(T, k, side, d[side] / (d[side] - d[k]));
-  return x;
+  return {k, (k + 1) % 3, (k + 2) % 3};
+}
+
+Crossing FirstCrossing(const TDomainTriangle &T, const PlaneSide &s, const BorderWalk &w) {
+  return OnSide(T, w.side, w.end, s.d[w.end] / (s.d[w.end] - s.d[w.side]));
+}
+
+Crossing SecondCrossing(const TDomainTriangle &T, const PlaneSide &s, const BorderWalk &w) {
+  if (s.c[w.side] == s.c[w.k])
+    return OnSide(T, w.k, w.end, s.d[w.end] / (s.d[w.end] - s.d[w.k]));
+  return OnSide(T, w.k, w.side, s.d[w.side] / (s.d[w.side] - s.d[w.k]));
 }
 
 struct DualVectors {
@@ -163,7 +167,9 @@ bool PlaneOf(const Vector3 &P0, const Vector3 &P1, const Vector3 &P2, Vector3 &u
   return true;
 }
 
-void PreparePlane(TDomainTriangle &T) { T.Degenerate = !PlaneOf(T.P[0], T.P[1], T.P[2], T.n); }
+void PreparePlane(TDomainTriangle &T) {
+  T.Degenerate = !PlaneOf(T.P[0], T.P[1], T.P[2], T.n);
+}
 
 // The three sub-triangles of T around its centroid: (0, 1, c), (c, 1, 2), (0, c, 2). Built
 // field by field from T and c, so that the planes are computed from values already in
@@ -311,6 +317,8 @@ bool CalcDib::TestAllPairs(RunControl &control) {
     const TDomainTriangle &A = Triangles[a];
     if (A.Degenerate)
       continue;
+    FirstMemberTree[0] = A;
+    FirstMemberSplit.fill(false);
     if (++poll % PollInterval == 0 && control.ProcessEventsAndCheckStop())
       return false;
     // The two halves of a cell are never paired, nor the upper-right half of a cell with the
@@ -349,51 +357,19 @@ void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip
     for (int i = 0; i < BlockSize; ++i) {
       const int b = b0 + i;
       if (pass[i] != 0 && b >= first && b <= last && b != skip)
-        TestTrianglePair(A, Triangles[b], 0);
+        TestFirstMemberPair(0, Triangles[b], 0);
     }
   }
 }
 
 void CalcDib::TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
-  if (A.Degenerate || B.Degenerate)
+  PlaneSide sideA, sideB;
+  if (!PlanesCut(A, B, sideA, sideB))
     return;
-  const PlaneSide sideA = Classify(A, B);
-  if (!Cuts(sideA.sum))
-    return;
-  const PlaneSide sideB = Classify(B, A);
-  if (!Cuts(sideB.sum))
-    return;
-  if (depth < RefineDepth) {
+  if (depth < RefineDepth)
     SplitTrianglePair(A, B, depth);
-    return;
-  }
-  if (sideA.sum == 2 || sideB.sum == 2)
-    return;
-  const std::array<Crossing, 2> X = BorderCrossings(A, sideA);
-  const std::array<Crossing, 2> Y = BorderCrossings(B, sideB);
-  const DualVectors dualA = Duals(A), dualB = Duals(B);
-  TriangleEndPoints ends{};
-  int count = 0;
-  for (const Crossing &x : X) {
-    const auto beta = Barycentric(B, dualB, x.X);
-    if (count < 2 && Inside(beta)) {
-      ends[2 * count] = InParameters(A, x.w);
-      ends[2 * count + 1] = InParameters(B, beta);
-      ++count;
-    }
-  }
-  for (int i = 0; i < 2 && count < 2; ++i) {
-    if (i == 1 && count == 0)
-      break;
-    const auto alpha = Barycentric(A, dualA, Y[i].X);
-    if (Inside(alpha)) {
-      ends[2 * count] = InParameters(A, alpha);
-      ends[2 * count + 1] = InParameters(B, Y[i].w);
-      ++count;
-    }
-  }
-  if (count == 2 && AllFinite(ends))
-    AddSegmentPair(ends);
+  else
+    AddCut(A, B, sideA, sideB);
 }
 
 void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
@@ -405,6 +381,86 @@ void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle 
   for (const TDomainTriangle &Ai : a)
     for (const TDomainTriangle &Bj : b)
       TestTrianglePair(Ai, Bj, depth + 1);
+}
+
+bool CalcDib::PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
+                        PlaneSide &sideB) {
+  if (A.Degenerate || B.Degenerate)
+    return false;
+  sideA = Classify(A, B);
+  if (!Cuts(sideA.sum))
+    return false;
+  sideB = Classify(B, A);
+  return Cuts(sideB.sum);
+}
+
+// The same test as TestTrianglePair for the pairs of the table's triangle A with its followers:
+// A's sub-triangles are the same for every follower, so they are made once per A, when first
+// needed, and kept in a small tree (node n has the children 3n + 1 .. 3n + 3).
+void CalcDib::TestFirstMemberPair(int node, const TDomainTriangle &B, int depth) {
+  const TDomainTriangle &A = FirstMemberTree[node];
+  PlaneSide sideA, sideB;
+  if (!PlanesCut(A, B, sideA, sideB))
+    return;
+  if (depth == RefineDepth) {
+    AddCut(A, B, sideA, sideB);
+    return;
+  }
+  if (!Map)
+    return;
+  ++Stats.PairsRefined;
+  const int child = 3 * node + 1;
+  if (!FirstMemberSplit[node]) {
+    const std::array<TDomainTriangle, 3> a = SubTriangles(A, Map);
+    std::copy(a.begin(), a.end(), FirstMemberTree.begin() + child);
+    FirstMemberSplit[node] = true;
+  }
+  const std::array<TDomainTriangle, 3> b = SubTriangles(B, Map);
+  for (int i = 0; i < 3; ++i)
+    for (const TDomainTriangle &Bj : b)
+      TestFirstMemberPair(child + i, Bj, depth + 1);
+}
+
+// The segment where the flat images of A and B cut each other, if two of the candidates (A's
+// border crossings X1, X2 inside B, then B's Y1, Y2 inside A) give its ends. Candidates are made
+// only when they can still matter.
+void CalcDib::AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const PlaneSide &sideA,
+                     const PlaneSide &sideB) {
+  // no segment for a corner lying on the other plane
+  if (sideA.sum == 2 || sideB.sum == 2)
+    return;
+  TriangleEndPoints ends{};
+  int count = 0;
+  const DualVectors dualB = Duals(B);
+  auto tryX = [&](const Crossing &x) {
+    const auto beta = Barycentric(B, dualB, x.X);
+    if (Inside(beta)) {
+      ends[2 * count] = InParameters(A, x.w);
+      ends[2 * count + 1] = InParameters(B, beta);
+      ++count;
+    }
+  };
+  const BorderWalk walkA = WalkBorder(sideA);
+  tryX(FirstCrossing(A, sideA, walkA));
+  tryX(SecondCrossing(A, sideA, walkA));
+  if (count < 2) {
+    const DualVectors dualA = Duals(A);
+    auto tryY = [&](const Crossing &y) {
+      const auto alpha = Barycentric(A, dualA, y.X);
+      if (Inside(alpha)) {
+        ends[2 * count] = InParameters(A, alpha);
+        ends[2 * count + 1] = InParameters(B, y.w);
+        ++count;
+      }
+    };
+    const BorderWalk walkB = WalkBorder(sideB);
+    tryY(FirstCrossing(B, sideB, walkB));
+    // with none so far, Y2 alone cannot make a segment
+    if (count == 1)
+      tryY(SecondCrossing(B, sideB, walkB));
+  }
+  if (count == 2 && AllFinite(ends))
+    AddSegmentPair(ends);
 }
 
 void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {

@@ -56,6 +56,14 @@ public:
   static constexpr int SegmentGrowth = 50;
   static constexpr Rgb LocusColour{0, 128, 0};
 
+  // The distances of a triangle's image corners from another image's plane, their classes
+  // (+1 above, -1 below, 2 on it) and the sum of the classes.
+  struct PlaneSide {
+    std::array<double, 3> d{};
+    std::array<int, 3> c{};
+    int sum = 0;
+  };
+
   CalcDib();
 
   // Replaces the stored segments with those of F over [low, high]. A stop seen at a poll keeps
@@ -100,6 +108,11 @@ private:
   void SeedGenerator();
   double NextUniform();
   void StorePlane(int index, const TDomainTriangle &T);
+  static bool PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
+                        PlaneSide &sideB);
+  void TestFirstMemberPair(int node, const TDomainTriangle &B, int depth);
+  void AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const PlaneSide &sideA,
+              const PlaneSide &sideB);
   void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
 
   MapEvaluator Map;
@@ -109,6 +122,10 @@ private:
   // What the top-level plane test reads of every triangle, column by column, padded to whole
   // blocks with planes that reject everything.
   std::vector<double> PlaneX, PlaneY, PlaneZ, NormalX, NormalY, NormalZ;
+
+  // The first member of the pairs under test and its sub-triangles down to the last depth.
+  std::array<TDomainTriangle, 1 + 3 + 9 + 27> FirstMemberTree{};
+  std::array<bool, 1 + 3 + 9> FirstMemberSplit{};
 
   std::vector<TLocusSegment> SegmentList;
   int LastSegment = -1;
