@@ -56,11 +56,10 @@ public:
   static constexpr int SegmentGrowth = 50;
   static constexpr Rgb LocusColour{0, 128, 0};
 
-  // The distances of a triangle's image corners from another image's plane, their classes
-  // (+1 above, -1 below, 2 on it) and the sum of the classes.
+  // The distances of a triangle's image corners from another image's plane and the sum of
+  // their classes (+1 above, -1 below, 2 on it).
   struct PlaneSide {
     std::array<double, 3> d{};
-    std::array<int, 3> c{};
     int sum = 0;
   };
 
@@ -101,6 +100,8 @@ public:
   const TDomainTriangle &Triangle(int index) const { return Triangles[index]; }
   double GridU(int i) const { return U[i]; }
   double GridV(int i) const { return V[i]; }
+  // The pair filter without the wider instruction set, which must give the same result.
+  void UseBaselineFilterOnly(bool on) { BaselineFilterOnly = on; }
   // The map used by refinement; set by BuildTriangles.
   void SetMap(MapEvaluator F) { Map = F; }
 
@@ -122,6 +123,9 @@ private:
   // What the top-level plane test reads of every triangle, column by column, padded to whole
   // blocks with planes that reject everything.
   std::vector<double> PlaneX, PlaneY, PlaneZ, NormalX, NormalY, NormalZ;
+  // The followers that pass that test, for one first member.
+  std::vector<int> Followers;
+  bool BaselineFilterOnly = false;
 
   // The first member of the pairs under test and its sub-triangles down to the last depth.
   std::array<TDomainTriangle, 1 + 3 + 9 + 27> FirstMemberTree{};

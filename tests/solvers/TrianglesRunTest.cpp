@@ -183,13 +183,19 @@ TEST(TrianglesGrid, SeedRepeatsTheGridAndTheClockChangesIt) {
   EXPECT_FALSE(sameAsClock);
 }
 
-// The block test over followers must give exactly the segments of the plain pair loop.
+// The block filter over followers (on either instruction set) and the reuse of the first
+// member's sub-triangles must give exactly the segments of the plain pair loop.
 TEST(TrianglesRun, SameSegmentsAsThePlainPairLoop) {
   for (const auto &locus : KnownLoci()) {
     CalcDib dib;
+    dib.UseBaselineFilterOnly(true);
+    RunOn(dib, locus.F, locus.low, locus.high);
+    const std::vector<TLocusSegment> baseline(dib.Segments().begin(), dib.Segments().end());
+    dib.UseBaselineFilterOnly(false);
     RunOn(dib, locus.F, locus.low, locus.high);
     const std::vector<TLocusSegment> fast(dib.Segments().begin(), dib.Segments().end());
     ASSERT_FALSE(fast.empty()) << locus.name;
+    EXPECT_EQ(fast, baseline) << locus.name;
     dib.ClearSegments();
     const int M = dib.TriangleCount(), N = CalcDib::GridSize;
     for (int a = 1; a <= M - 2; ++a) {
