@@ -38,11 +38,9 @@ inline bool Cuts(int sum) {
 
 using PlaneSide = CalcDib::PlaneSide;
 
-// False when T's corners are not one strictly above and one strictly below the plane, which most
+// False when the corners are not one strictly above the plane and one strictly below, which most
 // pairs are not; only the others need their classes summed.
-inline bool Classify(const TDomainTriangle &T, const TDomainTriangle &plane, PlaneSide &s) {
-  for (int k = 0; k < 3; ++k)
-    s.d[k] = PlaneDistance(plane.P[0], T.P[k], plane.n);
+inline bool ClassesCut(PlaneSide &s) {
   const double t = CalcDib::PlaneTolerance;
   const bool above = (s.d[0] > t) | (s.d[1] > t) | (s.d[2] > t);
   const bool below = (s.d[0] < -t) | (s.d[1] < -t) | (s.d[2] < -t);
@@ -50,6 +48,12 @@ inline bool Classify(const TDomainTriangle &T, const TDomainTriangle &plane, Pla
     return false;
   s.sum = PlaneClass(s.d[0]) + PlaneClass(s.d[1]) + PlaneClass(s.d[2]);
   return Cuts(s.sum);
+}
+
+inline bool Classify(const TDomainTriangle &T, const TDomainTriangle &plane, PlaneSide &s) {
+  for (int k = 0; k < 3; ++k)
+    s.d[k] = PlaneDistance(plane.P[0], T.P[k], plane.n);
+  return ClassesCut(s);
 }
 
 // A point on the border of a triangle with its weights on the triangle's corners.
@@ -452,31 +456,68 @@ bool CalcDib::PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, Plan
   return Classify(A, B, sideA) && Classify(B, A, sideB);
 }
 
-// The same test as TestTrianglePair for the pairs of the table's triangle A with its followers:
-// A's sub-triangles are the same for every follower, so they are made once per A, when first
-// needed, and kept in a small tree (node n has the children 3n + 1 .. 3n + 3).
+// The same test as TestTrianglePair for the pairs of the table's triangle A with its followers.
 void CalcDib::TestFirstMemberPair(int node, const TDomainTriangle &B, int depth) {
-  const TDomainTriangle &A = FirstMemberTree[node];
   PlaneSide sideA, sideB;
-  if (!PlanesCut(A, B, sideA, sideB))
-    return;
-  if (depth == RefineDepth) {
-    AddCut(A, B, sideA, sideB);
-    return;
-  }
+  if (PlanesCut(FirstMemberTree[node], B, sideA, sideB))
+    TestCuttingPair(node, B, sideA, sideB, depth);
+}
+
+void CalcDib::TestCuttingPair(int node, const TDomainTriangle &B, const PlaneSide &sideA,
+                              const PlaneSide &sideB, int depth) {
+  if (depth == RefineDepth)
+    AddCut(FirstMemberTree[node], B, sideA, sideB);
+  else
+    SplitFirstMemberPair(node, B, depth);
+}
+
+// SplitTrianglePair for a first member of the table. A's sub-triangles are the same for every
+// follower, so they are made once per A, when first needed, and kept in a small tree (node n has
+// the children 3n + 1 .. 3n + 3). And every corner of a sub-triangle is a corner of its parent or
+// the parent's centroid, so the nine pairs are classified from 2 x 4 x 3 distances of points from
+// planes, each the same number the pair's own test would compute.
+void CalcDib::SplitFirstMemberPair(int node, const TDomainTriangle &B, int depth) {
   if (!Map)
     return;
   ++Stats.PairsRefined;
   const int child = 3 * node + 1;
   if (!FirstMemberSplit[node]) {
-    const std::array<TDomainTriangle, 3> a = SubTriangles(A, Map);
+    const std::array<TDomainTriangle, 3> a = SubTriangles(FirstMemberTree[node], Map);
     std::copy(a.begin(), a.end(), FirstMemberTree.begin() + child);
     FirstMemberSplit[node] = true;
   }
+  const TDomainTriangle *a[3] = {&FirstMemberTree[child], &FirstMemberTree[child + 1],
+                                 &FirstMemberTree[child + 2]};
   const std::array<TDomainTriangle, 3> b = SubTriangles(B, Map);
+  // The parent's corners 0, 1, 2 and then its centroid, which sub-triangle 0 has as corner 2.
+  const TDomainTriangle &A = FirstMemberTree[node];
+  const Vector3 *pointA[4] = {&A.P[0], &A.P[1], &A.P[2], &a[0]->P[2]};
+  const Vector3 *pointB[4] = {&B.P[0], &B.P[1], &B.P[2], &b[0].P[2]};
+  double fromB[4][3] = {}, fromA[4][3] = {}; // [point][plane]
+  for (int j = 0; j < 3; ++j)
+    if (!b[j].Degenerate)
+      for (int q = 0; q < 4; ++q)
+        fromB[q][j] = PlaneDistance(b[j].P[0], *pointA[q], b[j].n);
   for (int i = 0; i < 3; ++i)
-    for (const TDomainTriangle &Bj : b)
-      TestFirstMemberPair(child + i, Bj, depth + 1);
+    if (!a[i]->Degenerate)
+      for (int q = 0; q < 4; ++q)
+        fromA[q][i] = PlaneDistance(a[i]->P[0], *pointB[q], a[i]->n);
+  // Sub-triangle i has the centroid (point 3) in place of corner (i + 2) % 3.
+  auto point = [](int i, int m) { return m == (i + 2) % 3 ? 3 : m; };
+  for (int i = 0; i < 3; ++i)
+    for (int j = 0; j < 3; ++j) {
+      if (a[i]->Degenerate || b[j].Degenerate)
+        continue;
+      PlaneSide sideA, sideB;
+      for (int m = 0; m < 3; ++m)
+        sideA.d[m] = fromB[point(i, m)][j];
+      if (!ClassesCut(sideA))
+        continue;
+      for (int m = 0; m < 3; ++m)
+        sideB.d[m] = fromA[point(j, m)][i];
+      if (ClassesCut(sideB))
+        TestCuttingPair(child + i, b[j], sideA, sideB, depth + 1);
+    }
 }
 
 // The segment where the flat images of A and B cut each other, if two of the candidates (A's

@@ -112,6 +112,9 @@ private:
   static bool PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
                         PlaneSide &sideB);
   void TestFirstMemberPair(int node, const TDomainTriangle &B, int depth);
+  void TestCuttingPair(int node, const TDomainTriangle &B, const PlaneSide &sideA,
+                       const PlaneSide &sideB, int depth);
+  void SplitFirstMemberPair(int node, const TDomainTriangle &B, int depth);
   void AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const PlaneSide &sideA,
               const PlaneSide &sideB);
   void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
