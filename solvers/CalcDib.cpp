@@ -17,8 +17,8 @@ constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr int NotFiniteClass = 16;
 
 // The signed distance of X from the plane through P0 with unit normal n, in plain double with a
-// fixed order of operations: the block test below computes exactly the same numbers four at a
-// time, so the two never disagree about a pair.
+// fixed order of operations: the block filter below computes exactly the same numbers two or
+// four at a time, so the two never disagree about a pair.
 inline double PlaneDistance(const Vector3 &P0, const Vector3 &X, const Vector3 &n) {
   return ((P0[0] - X[0]) * n[0] + (P0[1] - X[1]) * n[1]) + (P0[2] - X[2]) * n[2];
 }
@@ -385,7 +385,7 @@ void CalcDib::PrepareTriangle(TDomainTriangle &T) {
 
 void CalcDib::PrepareTriangle(TDomainTriangle T, int index) {
   PrepareTriangle(T);
-  if (index <= 0)
+  if (index <= 0 || index > TriangleCapacity)
     return;
   Triangles[index] = T;
   StorePlane(index, T);
