@@ -508,31 +508,50 @@ void CalcDib::SplitFirstMemberPair(int node, const TDomainTriangle &B, int depth
   const TDomainTriangle &A = FirstMemberTree[node];
   const Vector3 *pointA[4] = {&A.P[0], &A.P[1], &A.P[2], &a[0]->P[2]};
   const Vector3 *pointB[4] = {&B.P[0], &B.P[1], &B.P[2], &b[0].P[2]};
-  double fromB[4][3] = {}, fromA[4][3] = {}; // [point][plane]
+  // Distances [point][plane], and bit masks over the planes of the points strictly above and
+  // strictly below them; a degenerate plane has neither.
+  double fromB[4][3] = {}, fromA[4][3] = {};
+  unsigned aboveB[4] = {}, belowB[4] = {}, aboveA[4] = {}, belowA[4] = {};
+  const double t = PlaneTolerance;
   for (int j = 0; j < 3; ++j)
     if (!b[j].Degenerate)
-      for (int q = 0; q < 4; ++q)
-        fromB[q][j] = PlaneDistance(b[j].P[0], *pointA[q], b[j].n);
+      for (int q = 0; q < 4; ++q) {
+        const double d = PlaneDistance(b[j].P[0], *pointA[q], b[j].n);
+        fromB[q][j] = d;
+        aboveB[q] |= unsigned(d > t) << j;
+        belowB[q] |= unsigned(d < -t) << j;
+      }
   for (int i = 0; i < 3; ++i)
     if (!a[i]->Degenerate)
-      for (int q = 0; q < 4; ++q)
-        fromA[q][i] = PlaneDistance(a[i]->P[0], *pointB[q], a[i]->n);
-  // Sub-triangle i has the centroid (point 3) in place of corner (i + 2) % 3.
+      for (int q = 0; q < 4; ++q) {
+        const double d = PlaneDistance(a[i]->P[0], *pointB[q], a[i]->n);
+        fromA[q][i] = d;
+        aboveA[q] |= unsigned(d > t) << i;
+        belowA[q] |= unsigned(d < -t) << i;
+      }
+  // Sub-triangle i has the centroid (point 3) in place of corner (i + 2) % 3. A pair can only
+  // pass with a corner of each strictly above and one strictly below the other's plane.
   auto point = [](int i, int m) { return m == (i + 2) % 3 ? 3 : m; };
-  for (int i = 0; i < 3; ++i)
+  auto straddled = [&](const unsigned *above, const unsigned *below, int i) {
+    const int p0 = point(i, 0), p1 = point(i, 1), p2 = point(i, 2);
+    return (above[p0] | above[p1] | above[p2]) & (below[p0] | below[p1] | below[p2]);
+  };
+  const unsigned cutsA[3] = {straddled(aboveA, belowA, 0), straddled(aboveA, belowA, 1),
+                             straddled(aboveA, belowA, 2)}; // B's sub-triangle j across A_i
+  for (int i = 0; i < 3; ++i) {
+    const unsigned cutsB = straddled(aboveB, belowB, i); // A_i across B's planes
     for (int j = 0; j < 3; ++j) {
-      if (a[i]->Degenerate || b[j].Degenerate)
+      if (((cutsB >> j) & (cutsA[j] >> i) & 1u) == 0)
         continue;
       PlaneSide sideA, sideB;
-      for (int m = 0; m < 3; ++m)
+      for (int m = 0; m < 3; ++m) {
         sideA.d[m] = fromB[point(i, m)][j];
-      if (!ClassesCut(sideA))
-        continue;
-      for (int m = 0; m < 3; ++m)
         sideB.d[m] = fromA[point(j, m)][i];
-      if (ClassesCut(sideB))
+      }
+      if (ClassesCut(sideA) && ClassesCut(sideB))
         TestCuttingPair(child + i, b[j], sideA, sideB, depth + 1);
     }
+  }
 }
 
 // The segment where the flat images of A and B cut each other, if two of the candidates (A's
