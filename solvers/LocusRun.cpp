@@ -38,6 +38,7 @@ LocusSolvers::LocusSolvers() {
   Solvers[static_cast<int>(LocusMethod::Descent)] = MakeDescentSolver();
   Solvers[static_cast<int>(LocusMethod::Linear)] = MakeLinearSolver();
   Solvers[static_cast<int>(LocusMethod::Gradual)] = MakeGradualSolver();
+  Solvers[static_cast<int>(LocusMethod::Triangles)] = MakeTrianglesSolver();
 }
 
 LocusMethodSolver *LocusSolvers::Solver(LocusMethod method) const {

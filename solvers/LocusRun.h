@@ -81,5 +81,6 @@ private:
 std::unique_ptr<LocusMethodSolver> MakeDescentSolver();
 std::unique_ptr<LocusMethodSolver> MakeLinearSolver();
 std::unique_ptr<LocusMethodSolver> MakeGradualSolver();
+std::unique_ptr<LocusMethodSolver> MakeTrianglesSolver();
 
 } // namespace tandor
