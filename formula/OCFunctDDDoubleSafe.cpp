@@ -84,9 +84,14 @@ StageResult TranslateFormula(CompileContext &context, bool &linear) {
   StageResult failure = NormaliseFormula(context);
   if (failure.empty())
     failure = TokeniseFormula(context);
-  if (linear)
-    linear =
-        failure.empty() && CheckLinearForm(context.WorkText, context.Formula.LinearTerms).empty();
+  // A text that was not tokenised may still hold bytes that look like operand pairs (the raw
+  // formula can contain anything): it is never read as a linear form.
+  if (linear && !failure.empty()) {
+    context.Formula.LinearTerms = LinearTermRecords{};
+    linear = false;
+  } else if (linear) {
+    linear = CheckLinearForm(context.WorkText, context.Formula.LinearTerms).empty();
+  }
   if (!failure.empty())
     return failure;
   if (failure = CheckSyntax(context.WorkText); !failure.empty())
