@@ -3,7 +3,8 @@
 
 namespace tandor {
 
-// tandor-cli eval: evaluates one formula. args holds the words after "eval".
+// tandor-cli eval: evaluates one formula. argv[0] is "eval", its options and FORMULA follow.
+// Returns the exit status: 0, 1 when the formula does not compile, 2 on wrong usage.
 int RunEvalCommand(int argc, char **argv, std::ostream &out, std::ostream &err);
 
 // The usage line of the eval command.
