@@ -159,20 +159,22 @@ bool AllFinite(const Vector3 &a) {
   return std::isfinite(a[0]) && std::isfinite(a[1]) && std::isfinite(a[2]);
 }
 
-// The unit normal and the degenerate flag of the image P0, P1, P2: all that the plane tests read.
-// False when degenerate.
-bool PlaneOf(const Vector3 &P0, const Vector3 &P1, const Vector3 &P2, Vector3 &unit) {
+// The unit normal of the image P0, P1, P2, whose corners are finite; false when it is degenerate.
+bool PlaneOfFinite(const Vector3 &P0, const Vector3 &P1, const Vector3 &P2, Vector3 &unit) {
   const Vector3 e1 = Difference(P1, P0), e2 = Difference(P2, P0);
   const Vector3 n = Cross(e1, e2);
   const double nn = Dot(n, n);
-  // Corners that are not finite (a masked trap in the formula) make the image unusable, as
-  // does a normal that overflowed. A finite nn keeps the unit normal and the duals finite.
-  if (!(nn >= CalcDib::DegenerateNormal) || !std::isfinite(nn) || !AllFinite(P0) ||
-      !AllFinite(P1) || !AllFinite(P2))
+  // A finite nn keeps the unit normal and the duals finite.
+  if (!(nn >= CalcDib::DegenerateNormal) || !std::isfinite(nn))
     return false;
   const double scale = 1 / std::sqrt(nn);
   unit = {n[0] * scale, n[1] * scale, n[2] * scale};
   return true;
+}
+
+// Corners that are not finite (a masked trap in the formula) make the image unusable.
+bool PlaneOf(const Vector3 &P0, const Vector3 &P1, const Vector3 &P2, Vector3 &unit) {
+  return AllFinite(P0) && AllFinite(P1) && AllFinite(P2) && PlaneOfFinite(P0, P1, P2, unit);
 }
 
 void PreparePlane(TDomainTriangle &T) {
@@ -187,6 +189,8 @@ std::array<TDomainTriangle, 3> SubTriangles(const TDomainTriangle &T, const MapE
                   (T.Corner[0][1] + T.Corner[1][1] + T.Corner[2][1]) / 3};
   Vector3 Fc{};
   F(Fc[0], Fc[1], Fc[2], c[0], c[1]);
+  // T takes part in a test, so its own corners are finite.
+  const bool finite = AllFinite(Fc);
   std::array<TDomainTriangle, 3> sub;
   for (int i = 0; i < 3; ++i) {
     const int replaced = (i + 2) % 3;
@@ -198,7 +202,7 @@ std::array<TDomainTriangle, 3> SubTriangles(const TDomainTriangle &T, const MapE
     const Vector3 &P0 = replaced == 0 ? Fc : T.P[0];
     const Vector3 &P1 = replaced == 1 ? Fc : T.P[1];
     const Vector3 &P2 = replaced == 2 ? Fc : T.P[2];
-    S.Degenerate = !PlaneOf(P0, P1, P2, S.n);
+    S.Degenerate = !finite || !PlaneOfFinite(P0, P1, P2, S.n);
   }
   return sub;
 }

@@ -91,6 +91,8 @@ public:
   static void PrepareTriangle(TDomainTriangle &T);
   // False when a stop was requested.
   bool TestAllPairs(RunControl &control);
+  // depth 0 for table triangles. A and B are only read: refinement makes its sub-triangles
+  // apart from them, so the table never changes.
   void TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
   void SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
   void AddSegmentPair(const TriangleEndPoints &ends);
