@@ -476,13 +476,16 @@ void TTandor::OnChangeParameters(QLineEdit *sender) {
     return;
   }
   const std::size_t low = isP ? 4 : 6, high = isP ? 5 : 7, slot = isP ? 8 : 9;
-  if (G.FieldValues[low] <= value && value <= G.FieldValues[high])
+  const bool inRange = G.FieldValues[low] <= value && value <= G.FieldValues[high];
+  if (inRange)
     G.FieldValues[slot] = value;
-  else
-    InfoBar->showMessage(isP ? QStringLiteral("p must between bounds")
-                             : QStringLiteral("q must between bounds"));
   ApplyDraggedOrTypedParameters(G.FieldValues[8], G.FieldValues[9]);
   RunForNewParameters();
+  // After the run, which clears the status bar of a non-linear problem: the refusal must stay
+  // readable.
+  if (!inRange)
+    InfoBar->showMessage(isP ? QStringLiteral("p must between bounds")
+                             : QStringLiteral("q must between bounds"));
 }
 
 bool TTandor::eventFilter(QObject *watched, QEvent *event) {
