@@ -80,7 +80,11 @@ QString FourSignificantDigits(double value) {
 bool WindowRunControl::ProcessEventsAndCheckStop() {
   if (Window.PollHook)
     Window.PollHook();
-  QCoreApplication::processEvents();
+  const auto now = std::chrono::steady_clock::now();
+  if (now - LastBreath >= BreathInterval) {
+    QCoreApplication::processEvents();
+    LastBreath = std::chrono::steady_clock::now();
+  }
   return Window.G.StopRequested;
 }
 
@@ -299,6 +303,7 @@ void TTandor::Dibujala(DrawSender sender) {
   DataToLines(G);
   G.LinearTrace.clear();
   InitWatch();
+  Control.StartRun();
   try {
     ComputeAndDraw();
   } catch (const std::exception &e) {

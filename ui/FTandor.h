@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <array>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -42,9 +43,16 @@ class WindowRunControl final : public RunControl {
 public:
   explicit WindowRunControl(TTandor &window) : Window(window) {}
   bool ProcessEventsAndCheckStop() override;
+  // A run starts with a fresh breath: a short one never stops for events at all.
+  void StartRun() { LastBreath = std::chrono::steady_clock::now(); }
+
+  // The solvers ask thousands of times per run; processing events that often would cost more
+  // than the computation, so the window breathes at most this often.
+  static constexpr std::chrono::milliseconds BreathInterval{15};
 
 private:
   TTandor &Window;
+  std::chrono::steady_clock::time_point LastBreath{};
 };
 
 class TTandor final : public QMainWindow, public ReadNotices {
