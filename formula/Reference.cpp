@@ -442,10 +442,4 @@ DerivativeResult TOCFunctDDDoubleSafe::EvaluateWithDerivativeReference(const dou
   return {static_cast<double>(stack.Top()), slopes[0]};
 }
 
-double TOCFunctDDDoubleSafe::EvaluateWithoutMachineCode(const double *values) const {
-  if (!Compiled)
-    return std::numeric_limits<double>::quiet_NaN();
-  return static_cast<double>(EvaluateReference(values));
-}
-
 } // namespace tandor
