@@ -86,11 +86,12 @@ TEST_F(RunTest, StopEndsARunEarlyAndDrawsWhatWasFound) {
 
   Window->vMinEdit->setText("-0.999");
   int polls = 0;
-  QString captionDuringRun;
+  QString captionDuringRun, statusDuringRun;
   Window->PollHook = [&] {
     ++polls;
     if (captionDuringRun.isEmpty() && DescentTraceSize() > 0) {
       captionDuringRun = Window->DrawItLines->text();
+      statusDuringRun = Status();
       PressDrawIt(); // the button now reads "Stop"
     }
   };
@@ -99,6 +100,9 @@ TEST_F(RunTest, StopEndsARunEarlyAndDrawsWhatWasFound) {
   Window->PollHook = nullptr;
 
   EXPECT_EQ(captionDuringRun, "Stop");
+  EXPECT_EQ(statusDuringRun,
+            "Since the first equation is not linear, the general algorithm will be used");
+  EXPECT_EQ(Status(), "");
   EXPECT_GT(polls, 0);
   EXPECT_LT(Map.Evaluations - before, fullRun);
   EXPECT_LE(DescentTraceSize(), fullTrace);
@@ -284,6 +288,18 @@ TEST_F(RunTest, TypedParameterValues) {
   type(Window->pValueEdit, "0.5");
   EXPECT_EQ(G.ParamValue[0], 0.5);
   EXPECT_EQ(Window->DrawItLines->palette().color(QPalette::ButtonText), QColor(0, 0, 128));
+}
+
+TEST_F(RunTest, ALinearFirstFunctionDisablesTheMethodMenuUntilAnotherRun) {
+  Window->qMaxEdit->setText("3");
+  PressDrawIt(); // the default problem: x(u,v) = u
+  EXPECT_TRUE(G.IsLinear);
+  EXPECT_FALSE(Window->MethodMenuEnabled());
+  EXPECT_TRUE(G.Drawn);
+  SetFold();
+  PressDrawIt();
+  EXPECT_FALSE(G.IsLinear);
+  EXPECT_TRUE(Window->MethodMenuEnabled());
 }
 
 TEST_F(RunTest, ARejectedReadShowsItsMessageWithABeepAndKeepsThePicture) {
