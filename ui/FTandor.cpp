@@ -59,22 +59,21 @@ QString FourSignificantDigits(double value) {
     return std::isnan(value) ? QStringLiteral("NAN")
            : value > 0       ? QStringLiteral("INF")
                              : QStringLiteral("-INF");
+  // Round to four significant digits first, then show four decimals of the rounded value.
   char buffer[64];
-  auto [end, ec] =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 3);
-  const double rounded = std::strtod(std::string(buffer, end).c_str(), nullptr);
+  char *const last = buffer + sizeof buffer;
+  char *end = std::to_chars(buffer, last, value, std::chars_format::scientific, 3).ptr;
+  double rounded = 0.0;
+  std::from_chars(buffer, end, rounded);
   if (std::fabs(rounded) >= 10000.0) {
     // 1.235e+04 -> 1.235E4
-    const std::string s(buffer, end);
-    const std::size_t e = s.find('e');
-    const int exponent = std::stoi(s.substr(e + 1));
-    return QString::fromStdString(s.substr(0, e)) + QStringLiteral("E") + QString::number(exponent);
+    const char *e = std::find(buffer, end, 'e');
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+'), end, exponent);
+    return QString::fromLatin1(buffer, e - buffer) + QLatin1Char('E') + QString::number(exponent);
   }
-  auto [fixedEnd, fixedEc] =
-      std::to_chars(buffer, buffer + sizeof buffer, rounded, std::chars_format::fixed, 4);
-  (void)ec;
-  (void)fixedEc;
-  return QString::fromLatin1(buffer, fixedEnd - buffer);
+  end = std::to_chars(buffer, last, rounded, std::chars_format::fixed, 4).ptr;
+  return QString::fromLatin1(buffer, end - buffer);
 }
 
 bool WindowRunControl::ProcessEventsAndCheckStop() {
