@@ -113,9 +113,13 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   InfoBar->setFont(MakeFont({"MS Sans Serif", 13, true}));
   setStatusBar(InfoBar);
 
-  Method = 0; // OnCreateForm
+  OnCreateForm();
   setFixedSize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
   move(278, 224);
+}
+
+void TTandor::OnCreateForm() {
+  Method = 0;
 }
 
 TTandor::~TTandor() {

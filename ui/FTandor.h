@@ -137,6 +137,7 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+  void OnCreateForm();
   void BuildControls(QWidget *client);
   void BuildMenus();
   QLineEdit *AddEdit(QWidget *client, int tag, int left, int top, int width, const char *text);

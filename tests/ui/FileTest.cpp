@@ -64,6 +64,16 @@ TEST_F(FileTest, SaveThenOpenRoundTrip) {
   EXPECT_FALSE(G.Dirty);
 }
 
+TEST_F(FileTest, TheDefaultProblemSavesWithItsBoundsEvaluated) {
+  PressDrawIt();
+  const QString path = PathOf("default.tdr");
+  Dialogs->SaveNames = {path};
+  Window->Save1->trigger();
+  EXPECT_EQ(Contents(path),
+            "u\r\nv(v^2 - p)\r\nv(u+v^4- pv^2)\r\n-1\r\n1\r\n-1\r\n1\r\n0\r\n2\r\n0\r\n"
+            "3.14159265358979\r\n1\r\n0\r\n");
+}
+
 TEST_F(FileTest, SaveWritesTheDraggedParameters) {
   SetProblem("u^2", "v", "u^3 - p u v");
   PressDrawIt();

@@ -185,6 +185,17 @@ TEST_F(RunTest, ADragInTheSquareWritesPAndQAndRecomputes) {
   EXPECT_GT(CountColour(Window->Picture, Blue, QRect(p - QPoint(2, 2), QSize(5, 5))), 0);
 }
 
+TEST_F(RunTest, AReadMovesTheCircleToTheNewParameters) {
+  SetProblem("u^2", "v", "u^3 - p u v");
+  Window->pValueEdit->setText("0.5");
+  Window->qValueEdit->setText("pi/2");
+  PressDrawIt();
+  EXPECT_EQ(G.CirclePos, (std::array<int32_t, 2>{32, 64}));
+  const QImage square = Window->Parametros->grab().toImage();
+  EXPECT_EQ(square.pixelColor(32 + 3, 64).red(), 255);
+  EXPECT_EQ(square.pixelColor(64 + 3, 128 - 1), QColor(Qt::white));
+}
+
 struct DigitsCase {
   double value;
   const char *shown;
