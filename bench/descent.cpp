@@ -4,7 +4,9 @@
 #include <benchmark/benchmark.h>
 
 #include <memory>
+#include <string>
 
+#include "formula/MapFunctions.h"
 #include "solvers/FTandorR2R3.h"
 
 namespace {
@@ -46,9 +48,44 @@ void RunDescent(benchmark::State &state, void (*f)(double &, double &, double &,
   state.counters["records"] = static_cast<double>(tracer->TraceList.size());
 }
 
+// The same runs through the compiled formulas, as the program makes them.
+void RunDescentCompiled(benchmark::State &state, const char *x, const char *y, const char *z) {
+  tandor::MapFunctions map;
+  const char *texts[3] = {x, y, z};
+  for (int c = 0; c < 3; ++c) {
+    bool linear = false;
+    std::string message;
+    map[c].Compile(texts[c], "uv", "pq", linear, message);
+    if (!message.empty()) {
+      state.SkipWithError(message.c_str());
+      return;
+    }
+  }
+  auto evaluate = [&map](double &X, double &Y, double &Z, double u, double v) {
+    map.EvaluateMap(X, Y, Z, u, v);
+  };
+  auto tracer = std::make_unique<tandor::TTandorR2R3>();
+  tandor::NeverStop never;
+  long runs = 0;
+  for (auto _ : state) {
+    tracer->TraceLocus(evaluate, Vector2{-1, -1}, 1e-5, Vector2{1, 1}, 23, 200, 0.005, never);
+    benchmark::DoNotOptimize(tracer->TraceList.data());
+    ++runs;
+  }
+  state.counters["map_evaluations"] = static_cast<double>(map.Evaluations) / runs;
+  state.counters["records"] = static_cast<double>(tracer->TraceList.size());
+}
+
 BENCHMARK_CAPTURE(RunDescent, Fold, Fold)->Name("BM_Descent/Fold")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunDescent, CrossCapNonLinearFirst, CrossCapNonLinearFirst)
     ->Name("BM_Descent/CrossCapNonLinearFirst")
+    ->Unit(benchmark::kMillisecond);
+
+BENCHMARK_CAPTURE(RunDescentCompiled, FoldCompiled, "u^2", "v", "u^3 - u v")
+    ->Name("BM_Descent/FoldCompiled")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunDescentCompiled, CrossCapNonLinearFirstCompiled, "u + v^4", "v^2", "u v")
+    ->Name("BM_Descent/CrossCapNonLinearFirstCompiled")
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,9 +1,14 @@
-// The triangle-intersection method on maps whose double points are known: a whole run, and the
-// pair loop alone (the grid built once).
+// The triangle-intersection method on maps whose double points are known, as the program runs
+// it: formulas compiled to machine code and evaluated through MapFunctions. A whole run, the pair
+// loop alone (the grid built once), and the same with plain C++ maps for comparison.
 #include <benchmark/benchmark.h>
 
+#include <array>
+#include <memory>
+#include <stdexcept>
 #include <string>
 
+#include "formula/MapFunctions.h"
 #include "solvers/CalcDib.h"
 
 namespace {
@@ -11,24 +16,61 @@ namespace {
 using tandor::CalcDib;
 using tandor::Vector2;
 
-struct Fold {
-  void operator()(double &x, double &y, double &z, double u, double v) const {
-    x = u * u;
-    y = v;
-    z = u * u * u - u * v;
-  }
+struct Problem {
+  std::array<const char *, 3> formulas;
+  void (*plain)(double &, double &, double &, double, double);
 };
+
+void Fold(double &x, double &y, double &z, double u, double v) {
+  x = u * u;
+  y = v;
+  z = u * u * u - u * v;
+}
 
 // The cross-cap with a first function that is not linear.
-struct CrossCap {
-  void operator()(double &x, double &y, double &z, double u, double v) const {
-    x = u + v * v * v * v;
-    y = v * v;
-    z = u * v;
+void CrossCap(double &x, double &y, double &z, double u, double v) {
+  x = u + v * v * v * v;
+  y = v * v;
+  z = u * v;
+}
+
+// No double points: almost nothing is refined, so its pair loop is the cost of the 5.6 million
+// top-level plane tests alone.
+void Paraboloid(double &x, double &y, double &z, double u, double v) {
+  x = u;
+  y = v;
+  z = u * u + v * v;
+}
+
+const Problem FoldProblem{{"u^2", "v", "u^3-u*v"}, Fold};
+const Problem ParaboloidProblem{{"u", "v", "u^2+v^2"}, Paraboloid};
+const Problem CrossCapProblem{{"u+v^4", "v^2", "u*v"}, CrossCap};
+
+struct Compiled {
+  tandor::MapFunctions map;
+  void operator()(double &x, double &y, double &z, double u, double v) {
+    map.EvaluateMap(x, y, z, u, v);
   }
 };
 
-template <class Map> void Counters(benchmark::State &state, const CalcDib &dib) {
+std::unique_ptr<Compiled> Compile(const Problem &problem) {
+  auto compiled = std::make_unique<Compiled>();
+  for (int c = 0; c < 3; ++c) {
+    bool linear = false;
+    std::string message;
+    compiled->map[c].Compile(problem.formulas[c], "uv", "pq", linear, message);
+    if (!message.empty())
+      throw std::runtime_error(message);
+  }
+  return compiled;
+}
+
+struct Plain {
+  void (*f)(double &, double &, double &, double, double);
+  void operator()(double &x, double &y, double &z, double u, double v) const { f(x, y, z, u, v); }
+};
+
+void Counters(benchmark::State &state, const CalcDib &dib) {
   state.counters["pairs_tested"] = static_cast<double>(dib.Statistics().PairsTested);
   state.counters["pairs_refined"] = static_cast<double>(dib.Statistics().PairsRefined);
   state.counters["segments"] = static_cast<double>(dib.Segments().size());
@@ -37,39 +79,74 @@ template <class Map> void Counters(benchmark::State &state, const CalcDib &dib) 
                          benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 
-template <class Map> void BM_Triangles(benchmark::State &state) {
-  Map map;
-  CalcDib dib;
-  dib.SeedWith(7);
+template <class Map> void WholeRun(benchmark::State &state, Map &map) {
+  auto dib = std::make_unique<CalcDib>();
+  dib->SeedWith(7);
   tandor::NeverStop never;
-  const Vector2 low{-1, -1}, high{1, 1};
   for (auto _ : state) {
-    dib.ComputeByTriangles(map, low, high, never);
-    benchmark::DoNotOptimize(dib.Segments().data());
+    dib->ComputeByTriangles(map, {-1, -1}, {1, 1}, never);
+    benchmark::DoNotOptimize(dib->Segments().data());
   }
-  Counters<Map>(state, dib);
+  Counters(state, *dib);
 }
 
-template <class Map> void BM_TrianglePairLoop(benchmark::State &state) {
-  Map map;
-  CalcDib dib;
-  dib.SeedWith(7);
+template <class Map> void PairLoop(benchmark::State &state, Map &map, bool baseline = false) {
+  auto dib = std::make_unique<CalcDib>();
+  dib->SeedWith(7);
+  dib->UseBaselineFilterOnly(baseline);
   tandor::NeverStop never;
-  dib.BuildTriangles(map, {-1, -1}, {1, 1});
+  dib->BuildTriangles(map, {-1, -1}, {1, 1});
   for (auto _ : state) {
-    dib.TestAllPairs(never);
-    benchmark::DoNotOptimize(dib.Segments().data());
+    dib->TestAllPairs(never);
+    benchmark::DoNotOptimize(dib->Segments().data());
   }
-  Counters<Map>(state, dib);
+  Counters(state, *dib);
 }
 
-BENCHMARK(BM_Triangles<Fold>)->Name("BM_Triangles/fold")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_Triangles<CrossCap>)->Name("BM_Triangles/crosscap")->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TrianglePairLoop<Fold>)
+void BM_Triangles(benchmark::State &state, const Problem &problem) {
+  auto compiled = Compile(problem);
+  WholeRun(state, *compiled);
+}
+
+void BM_TrianglePairLoop(benchmark::State &state, const Problem &problem) {
+  auto compiled = Compile(problem);
+  PairLoop(state, *compiled);
+}
+
+// The same loop with the follower filter held to the baseline instruction set.
+void BM_TrianglePairLoopBaseline(benchmark::State &state, const Problem &problem) {
+  auto compiled = Compile(problem);
+  PairLoop(state, *compiled, true);
+}
+
+void BM_TrianglesPlainMap(benchmark::State &state, const Problem &problem) {
+  Plain map{problem.plain};
+  WholeRun(state, map);
+}
+
+BENCHMARK_CAPTURE(BM_Triangles, fold, FoldProblem)
+    ->Name("BM_Triangles/fold")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Triangles, crosscap, CrossCapProblem)
+    ->Name("BM_Triangles/crosscap")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrianglePairLoop, fold, FoldProblem)
     ->Name("BM_TrianglePairLoop/fold")
     ->Unit(benchmark::kMillisecond);
-BENCHMARK(BM_TrianglePairLoop<CrossCap>)
+BENCHMARK_CAPTURE(BM_TrianglePairLoop, crosscap, CrossCapProblem)
     ->Name("BM_TrianglePairLoop/crosscap")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrianglePairLoop, paraboloid, ParaboloidProblem)
+    ->Name("BM_TrianglePairLoop/paraboloid")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrianglePairLoopBaseline, paraboloid, ParaboloidProblem)
+    ->Name("BM_TrianglePairLoopBaseline/paraboloid")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrianglesPlainMap, fold, FoldProblem)
+    ->Name("BM_TrianglesPlainMap/fold")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrianglesPlainMap, crosscap, CrossCapProblem)
+    ->Name("BM_TrianglesPlainMap/crosscap")
     ->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "cli/EvalCommand.h"
+#include "cli/RenderCommand.h"
 
 namespace tandor {
 
@@ -33,6 +34,8 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err) {
   // Each command gets the words from its own name on.
   if (command == "eval")
     return RunEvalCommand(argc - 1, argv + 1, out, err);
+  if (command == "render")
+    return RunRender(argc - 1, argv + 1, out, err);
   err << "tandor-cli: unknown command '" << command << "'\n" << Usage;
   return 2;
 }

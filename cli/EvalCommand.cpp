@@ -52,6 +52,8 @@ struct EvalOptions {
 };
 
 std::optional<double> ParseNumber(std::string_view text) {
+  if (text.starts_with('+'))
+    text.remove_prefix(1);
   double value = 0.0;
   const char *end = text.data() + text.size();
   const auto [stop, error] = std::from_chars(text.data(), end, value);

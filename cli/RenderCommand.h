@@ -1,13 +1,27 @@
 #pragma once
 #include <iosfwd>
 
+#include "solvers/RunControl.h"
+
 namespace tandor {
 
-class RunControl;
+// Ctrl+C asks the run to stop, like the window's Stop button; the handler is in place only while
+// the object lives.
+class InterruptControl final : public RunControl {
+public:
+  InterruptControl();
+  ~InterruptControl() override;
+  InterruptControl(const InterruptControl &) = delete;
+  InterruptControl &operator=(const InterruptControl &) = delete;
+  bool ProcessEventsAndCheckStop() override;
+
+private:
+  void (*Previous)(int);
+};
 
 // tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q] [--png OUT.png]
 //   [--svg OUT.svg] [--size N] [--csv OUT.csv] [--stats]
-// args are the words after "render". Returns the exit status: 0 done, 1 input or file error,
+// argv[0] is "render", the options follow. Returns the exit status: 0 done, 1 input or file error,
 // 2 usage error, 3 method not available. control (if given) replaces the Ctrl+C handling.
 int RunRender(int argc, char **argv, std::ostream &out, std::ostream &err,
               RunControl *control = nullptr);

@@ -91,6 +91,9 @@ struct CompileContext {
 // An empty view means success; otherwise one of the fixed messages above.
 using StageResult = std::string_view;
 
+// Letters, counts and a fresh Constants for the formula, before the text is read.
+StageResult PrepareCompile(CompileContext &context, std::string_view variables,
+                           std::string_view parameters);
 StageResult NormaliseFormula(CompileContext &context);
 StageResult TokeniseFormula(CompileContext &context);
 

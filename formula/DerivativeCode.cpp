@@ -16,7 +16,7 @@ namespace {
 
 using namespace evaluator;
 
-#if defined(__x86_64__)
+#ifdef TANDOR_X87_MACHINE_CODE
 
 using namespace Xbyak::util;
 using x87::ConstantsBase;

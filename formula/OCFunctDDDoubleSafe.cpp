@@ -1,5 +1,6 @@
 #include "formula/OCFunctDDDoubleSafe.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 
@@ -46,6 +47,38 @@ StageResult SetParameterLetters(CompileContext &context, std::string_view parame
   return {};
 }
 
+} // namespace
+
+StageResult PrepareCompile(CompileContext &context, std::string_view variables,
+                           std::string_view parameters) {
+  StageResult failure = SetVariables(context, variables);
+  if (failure.empty())
+    failure = SetParameterLetters(context, parameters);
+  if (!failure.empty())
+    return failure;
+  context.Letters = context.VariableLetters + context.ParameterLetters;
+  // Letters beyond this could not be told apart from the marker in one index byte.
+  if (context.Letters.size() > MaxLetters)
+    return CompilerMessages::TooManyConstants;
+  TOCFunctDDDoubleSafe &f = context.Formula;
+  f.Constants.assign(f.ParameterCount + 8, 0.0);
+  context.ConstantCount = static_cast<uint8_t>(f.ParameterCount);
+  return {};
+}
+
+namespace {
+
+constexpr int MaxNesting = 5000;
+
+int NestingDepth(std::string_view tokens) {
+  int depth = 0, deepest = 0;
+  for (std::size_t i = 0; i < tokens.size(); i += TokenLength(tokens, i)) {
+    depth += tokens[i] == '(' ? 1 : tokens[i] == ')' ? -1 : 0;
+    deepest = std::max(deepest, depth);
+  }
+  return deepest;
+}
+
 // Steps 6 to 9 of a compile: text to postfix. linear is cleared when the recognition fails.
 StageResult TranslateFormula(CompileContext &context, bool &linear) {
   StageResult failure = NormaliseFormula(context);
@@ -59,6 +92,10 @@ StageResult TranslateFormula(CompileContext &context, bool &linear) {
   if (failure = CheckSyntax(context.WorkText); !failure.empty())
     return failure;
   ExpandIntegerPowers(context);
+  // The parser recurses once per level of parentheses; a bound keeps absurd nesting (typed, or
+  // grown by chains of powers) from exhausting the machine stack.
+  if (NestingDepth(context.WorkText) > MaxNesting)
+    return CompilerMessages::Parentheses;
   context.Formula.Postfix.clear();
   ParseSum(context.WorkText, context.Formula.Postfix);
   return {};
@@ -106,21 +143,12 @@ void TOCFunctDDDoubleSafe::Compile(std::string_view formula, std::string_view va
   FormulaText = std::string(formula);
   CompileContext context(*this);
   context.WorkText = FormulaText;
-  StageResult failure = SetVariables(context, variables);
-  if (failure.empty())
-    failure = SetParameterLetters(context, parameters);
-  if (failure.empty()) {
-    context.Letters = context.VariableLetters + context.ParameterLetters;
-    if (context.Letters.size() > MaxLetters)
-      failure = CompilerMessages::TooManyConstants;
-  }
+  StageResult failure = PrepareCompile(context, variables, parameters);
   if (!failure.empty()) {
     linear = false;
     message = failure;
     return;
   }
-  Constants.assign(ParameterCount + 8, 0.0);
-  context.ConstantCount = static_cast<uint8_t>(ParameterCount);
   failure = TranslateFormula(context, linear);
   if (!failure.empty()) {
     Postfix.clear();

@@ -1,6 +1,7 @@
 #include <cmath>
 #include <cstdint>
 #include <limits>
+#include <vector>
 
 #include "formula/CompileContext.h"
 
@@ -38,7 +39,7 @@ bool IsOperandPair(std::string_view s) {
 
 // Repeated powers of powers grow the text geometrically (u^3^3^3...); past this size a power
 // is left to the exp-ln form so that no formula can exhaust memory or time.
-constexpr std::size_t MaxExpandedLength = 1 << 16;
+constexpr std::size_t MaxExpandedLength = 1 << 14;
 
 std::size_t ExpandedLength(std::size_t baseLength, uint64_t m) {
   if (m == 0)
@@ -162,6 +163,10 @@ void ExpandIntegerPowers(CompileContext &context) {
     }
     const ScanStop exponentEnd = ScanForward(i + 1, text, "+-*/^");
     const std::size_t e = exponentEnd.End;
+    if (text.size() >= MaxExpandedLength) {
+      ++i;
+      continue;
+    }
     const IntegerPower power =
         IntegerExponent(std::string_view(text).substr(i + 1, e - i), context);
     // The base stops at '^' only through the exponent it belongs to: an earlier, unexpanded
@@ -169,15 +174,16 @@ void ExpandIntegerPowers(CompileContext &context) {
     const std::size_t b = power.IsInteger ? ScanBackward(i - 1, text, "+-*/#") : i;
     const std::size_t baseLength = i - b;
     const uint64_t m = power.N < 0 ? -power.N : power.N;
-    const std::size_t grown = ExpandedLength(baseLength, m) + 5;
-    if (!power.IsInteger || text.size() + grown > MaxExpandedLength) {
+    const std::size_t expandedSize =
+        text.size() - (e + 1 - b) + ExpandedLength(baseLength, m) + (power.N < 0 ? 5 : 2);
+    if (!power.IsInteger || expandedSize > MaxExpandedLength) {
       ++i;
       continue;
     }
-    std::string replacement =
-        "(" + PowerBySquares(std::string_view(text).substr(b, baseLength), power.N) + ")";
-    if (power.N < 0)
-      replacement = "(1/" + replacement + ")";
+    const bool reciprocal = power.N < 0;
+    std::string replacement = reciprocal ? "(1/(" : "(";
+    replacement += PowerBySquares(std::string_view(text).substr(b, baseLength), power.N);
+    replacement += reciprocal ? "))" : ")";
     text.replace(b, e + 1 - b, replacement);
     i = b + replacement.size();
   }
@@ -225,24 +231,20 @@ void ParsePower(std::string_view s, std::string &out) {
   const bool negate = s.front() == '#';
   if (negate)
     s.remove_prefix(1);
-  ScanStop stop = ScanForward(0, s, "^");
-  if (stop.Stop == 0) {
-    ParsePrimary(s, out);
-  } else {
-    // The exponent is computed first, then the base: a^b is exp(b * ln a).
-    std::string result;
-    ParsePrimary(s.substr(0, stop.End + 1), result);
-    while (stop.Stop != 0) {
-      const std::size_t start = stop.End + 2;
-      stop = ScanForward(start, s, "^");
-      std::string next;
-      ParsePrimary(s.substr(start, stop.End + 1 - start), next);
-      next += result;
-      next += "F*C";
-      result = std::move(next);
-    }
-    out += result;
+  // a^b^c groups to the left, ((a^b)^c), and each power is exp(exponent * ln base) with the
+  // exponent computed first: the pieces come out last to first, then one "F*C" per '^'.
+  std::vector<std::string_view> pieces;
+  for (std::size_t start = 0;;) {
+    const ScanStop stop = ScanForward(start, s, "^");
+    pieces.push_back(s.substr(start, stop.End + 1 - start));
+    if (stop.Stop == 0)
+      break;
+    start = stop.End + 2;
   }
+  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece)
+    ParsePrimary(*piece, out);
+  for (std::size_t n = 1; n < pieces.size(); ++n)
+    out += "F*C";
   if (negate)
     out += '#';
 }

@@ -265,7 +265,7 @@ public:
   int Size() const { return Depth; }
 
 private:
-  std::array<Real, 32> Inline{};
+  std::array<Real, 32> Inline; // left uninitialised: every slot is written before it is read
   std::vector<Real> Heap;
   Real *Values = Inline.data();
   int Depth = 0;
@@ -358,7 +358,7 @@ DerivativeResult TOCFunctDDDoubleSafe::EvaluateWithDerivativeReference(const dou
   constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
   const int capacity = MaxStackDepth();
   SimulatedStack stack(capacity);
-  std::array<double, 32> inlineSlopes{};
+  std::array<double, 32> inlineSlopes; // written before read, like the stack
   std::vector<double> heapSlopes;
   double *slopes = inlineSlopes.data(); // the derivative of each level, a double as in memory
   if (capacity > static_cast<int>(inlineSlopes.size())) {

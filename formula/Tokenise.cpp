@@ -65,7 +65,7 @@ NumberRead ReadNumber(std::string_view text) {
     ++read.Length;
   }
   const std::string_view run = text.substr(0, read.Length);
-  if (points > 1 || run.back() == '.') {
+  if (run.empty() || points > 1 || run.back() == '.') {
     read.Failure = CompilerMessages::MiswrittenNumber;
     return read;
   }

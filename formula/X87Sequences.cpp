@@ -1,6 +1,6 @@
 #include "formula/X87Sequences.h"
 
-#if defined(__x86_64__)
+#ifdef TANDOR_X87_MACHINE_CODE
 
 #include <cstddef>
 

@@ -1,8 +1,13 @@
 #pragma once
 // The instruction sequences both evaluators share, each emitted by one helper, and the register
-// bookkeeping of the x87 stack during generation. Only on x86-64, where the machine code runs.
+// bookkeeping of the x87 stack during generation. Only on x86-64, where the machine code runs;
+// building with TANDOR_NO_MACHINE_CODE defined leaves every formula on the reference evaluator.
 
-#if defined(__x86_64__)
+#if defined(__x86_64__) && !defined(TANDOR_NO_MACHINE_CODE)
+#define TANDOR_X87_MACHINE_CODE 1
+#endif
+
+#ifdef TANDOR_X87_MACHINE_CODE
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,6 @@
 #include "solvers/CalcDib.h"
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -16,8 +17,8 @@ constexpr double NotANumber = std::numeric_limits<double>::quiet_NaN();
 constexpr int NotFiniteClass = 16;
 
 // The signed distance of X from the plane through P0 with unit normal n, in plain double with a
-// fixed order of operations: the block test below computes exactly the same numbers four at a
-// time, so the two never disagree about a pair.
+// fixed order of operations: the block filter below computes exactly the same numbers two or
+// four at a time, so the two never disagree about a pair.
 inline double PlaneDistance(const Vector3 &P0, const Vector3 &X, const Vector3 &n) {
   return ((P0[0] - X[0]) * n[0] + (P0[1] - X[1]) * n[1]) + (P0[2] - X[2]) * n[2];
 }
@@ -35,20 +36,24 @@ inline bool Cuts(int sum) {
   return shifted < 4 && ((0xDu >> shifted) & 1u) != 0;
 }
 
-struct PlaneSide {
-  std::array<double, 3> d{};
-  std::array<int, 3> c{};
-  int sum = 0;
-};
+using PlaneSide = CalcDib::PlaneSide;
 
-PlaneSide Classify(const TDomainTriangle &T, const TDomainTriangle &plane) {
-  PlaneSide s;
-  for (int k = 0; k < 3; ++k) {
+// False when the corners are not one strictly above the plane and one strictly below, which most
+// pairs are not; only the others need their classes summed.
+inline bool ClassesCut(PlaneSide &s) {
+  const double t = CalcDib::PlaneTolerance;
+  const bool above = (s.d[0] > t) | (s.d[1] > t) | (s.d[2] > t);
+  const bool below = (s.d[0] < -t) | (s.d[1] < -t) | (s.d[2] < -t);
+  if (!(above & below))
+    return false;
+  s.sum = PlaneClass(s.d[0]) + PlaneClass(s.d[1]) + PlaneClass(s.d[2]);
+  return Cuts(s.sum);
+}
+
+inline bool Classify(const TDomainTriangle &T, const TDomainTriangle &plane, PlaneSide &s) {
+  for (int k = 0; k < 3; ++k)
     s.d[k] = PlaneDistance(plane.P[0], T.P[k], plane.n);
-    s.c[k] = PlaneClass(s.d[k]);
-    s.sum += s.c[k];
-  }
-  return s;
+  return ClassesCut(s);
 }
 
 // A point on the border of a triangle with its weights on the triangle's corners.
@@ -66,20 +71,27 @@ Crossing OnSide(const TDomainTriangle &T, int a, int b, double t) {
   return x;
 }
 
-// The two points where T's border crosses the other plane; s.sum is -1 or +1.
-std::array<Crossing, 2> BorderCrossings(const TDomainTriangle &T, const PlaneSide &s) {
+// How T's border crosses the other plane (s.sum is -1 or +1): k is the first corner of the class
+// s.sum; the side opposite k always crosses, and one of the two sides at k.
+struct BorderWalk {
+  int k, side, end;
+};
+
+BorderWalk WalkBorder(const PlaneSide &s) {
   int k = 0;
-  while (s.c[k] != s.sum)
+  while (PlaneClass(s.d[k]) != s.sum)
     ++k;
-  const int side = (k + 1) % 3, end = (k + 2) % 3;
-  const auto &d = s.d;
-  std::array<Crossing, 2> x;
-  x[0] = OnSide(T, side, end, d[end] / (d[end] - d[side]));
-  if (s.c[side] == s.c[k])
-    x[1] = OnSide(T, k, end, d[end] / (d[end] - d[k]));
-  else
-    x[1] = OnSide(T, k, side, d[side] / (d[side] - d[k]));
-  return x;
+  return {k, (k + 1) % 3, (k + 2) % 3};
+}
+
+Crossing FirstCrossing(const TDomainTriangle &T, const PlaneSide &s, const BorderWalk &w) {
+  return OnSide(T, w.side, w.end, s.d[w.end] / (s.d[w.end] - s.d[w.side]));
+}
+
+Crossing SecondCrossing(const TDomainTriangle &T, const PlaneSide &s, const BorderWalk &w) {
+  if (PlaneClass(s.d[w.side]) == PlaneClass(s.d[w.k]))
+    return OnSide(T, w.k, w.end, s.d[w.end] / (s.d[w.end] - s.d[w.k]));
+  return OnSide(T, w.k, w.side, s.d[w.side] / (s.d[w.side] - s.d[w.k]));
 }
 
 struct DualVectors {
@@ -147,34 +159,46 @@ bool AllFinite(const Vector3 &a) {
   return std::isfinite(a[0]) && std::isfinite(a[1]) && std::isfinite(a[2]);
 }
 
-// The unit normal and the degenerate flag: all that the plane tests read.
-void PreparePlane(TDomainTriangle &T) {
-  const Vector3 e1 = Difference(T.P[1], T.P[0]), e2 = Difference(T.P[2], T.P[0]);
+// The unit normal and the degenerate flag of the image P0, P1, P2: all that the plane tests read.
+// False when degenerate.
+bool PlaneOf(const Vector3 &P0, const Vector3 &P1, const Vector3 &P2, Vector3 &unit) {
+  const Vector3 e1 = Difference(P1, P0), e2 = Difference(P2, P0);
   const Vector3 n = Cross(e1, e2);
   const double nn = Dot(n, n);
   // Corners that are not finite (a masked trap in the formula) make the image unusable, as
   // does a normal that overflowed. A finite nn keeps the unit normal and the duals finite.
-  T.Degenerate = !(nn >= CalcDib::DegenerateNormal) || !std::isfinite(nn) || !AllFinite(T.P[0]) ||
-                 !AllFinite(T.P[1]) || !AllFinite(T.P[2]);
-  if (T.Degenerate)
-    return;
+  if (!(nn >= CalcDib::DegenerateNormal) || !std::isfinite(nn) || !AllFinite(P0) ||
+      !AllFinite(P1) || !AllFinite(P2))
+    return false;
   const double scale = 1 / std::sqrt(nn);
-  T.n = {n[0] * scale, n[1] * scale, n[2] * scale};
+  unit = {n[0] * scale, n[1] * scale, n[2] * scale};
+  return true;
 }
 
-// The three sub-triangles of T around its centroid.
+void PreparePlane(TDomainTriangle &T) {
+  T.Degenerate = !PlaneOf(T.P[0], T.P[1], T.P[2], T.n);
+}
+
+// The three sub-triangles of T around its centroid: (0, 1, c), (c, 1, 2), (0, c, 2). Built
+// field by field from T and c, so that the planes are computed from values already in
+// registers rather than from freshly written copies.
 std::array<TDomainTriangle, 3> SubTriangles(const TDomainTriangle &T, const MapEvaluator &F) {
   const Vector2 c{(T.Corner[0][0] + T.Corner[1][0] + T.Corner[2][0]) / 3,
                   (T.Corner[0][1] + T.Corner[1][1] + T.Corner[2][1]) / 3};
   Vector3 Fc{};
   F(Fc[0], Fc[1], Fc[2], c[0], c[1]);
-  std::array<TDomainTriangle, 3> sub{T, T, T};
+  std::array<TDomainTriangle, 3> sub;
   for (int i = 0; i < 3; ++i) {
-    // sub[0] = (0, 1, c), sub[1] = (c, 1, 2), sub[2] = (0, c, 2)
     const int replaced = (i + 2) % 3;
-    sub[i].Corner[replaced] = c;
-    sub[i].P[replaced] = Fc;
-    PreparePlane(sub[i]);
+    TDomainTriangle &S = sub[i];
+    for (int m = 0; m < 3; ++m) {
+      S.Corner[m] = m == replaced ? c : T.Corner[m];
+      S.P[m] = m == replaced ? Fc : T.P[m];
+    }
+    const Vector3 &P0 = replaced == 0 ? Fc : T.P[0];
+    const Vector3 &P1 = replaced == 1 ? Fc : T.P[1];
+    const Vector3 &P2 = replaced == 2 ? Fc : T.P[2];
+    S.Degenerate = !PlaneOf(P0, P1, P2, S.n);
   }
   return sub;
 }
@@ -188,21 +212,107 @@ int TruncToPixel(double x) {
   return static_cast<int>(x);
 }
 
-// The top-level plane test runs over blocks of two followers in GNU vector arithmetic (one SSE
-// register on x86-64), with the same operations as PlaneDistance.
-constexpr int BlockSize = 2;
-using Block = double __attribute__((vector_size(BlockSize * sizeof(double))));
-using BlockMask = long long __attribute__((vector_size(BlockSize * sizeof(long long))));
+// The top-level filter runs over blocks of followers in GNU vector arithmetic. It is written once
+// and compiled twice: two lanes for the baseline instruction set and, where the processor has
+// it, four lanes for AVX2. It only adds, subtracts, multiplies and compares, so both give the
+// same numbers as PlaneDistance.
+constexpr int BlockSize = 4; // the padding of the columns allows blocks of up to four
 
-inline Block LoadBlock(const double *p) {
-  Block b;
-  std::memcpy(&b, p, sizeof b);
-  return b;
+template <int Width> struct Lanes;
+template <> struct Lanes<2> {
+  using Block = double __attribute__((vector_size(2 * sizeof(double))));
+  using Mask = long long __attribute__((vector_size(2 * sizeof(long long))));
+};
+template <> struct Lanes<4> {
+  using Block = double __attribute__((vector_size(4 * sizeof(double))));
+  using Mask = long long __attribute__((vector_size(4 * sizeof(long long))));
+};
+
+// Through a reference: wide vectors are not passed by value between functions compiled for
+// different instruction sets.
+template <class Block, int Width> [[gnu::always_inline]] inline void Splat(Block &v, double x) {
+  for (int i = 0; i < Width; ++i)
+    v[i] = x;
 }
 
-inline Block Splat(double x) {
-  return Block{x, x};
+struct PlaneColumns {
+  const double *x, *y, *z, *nx, *ny, *nz;
+};
+
+// Writes to out, in ascending order, the followers from b0 (a multiple of Width) to last that
+// have one of A's corners strictly above their plane and one strictly below; returns how many.
+// Distances that are not numbers pass neither comparison.
+template <int Width>
+[[gnu::always_inline]] inline int FilterBlocks(const std::array<Vector3, 3> &A,
+                                               const PlaneColumns &planes, int b0, int last,
+                                               int *out) {
+  using Block = typename Lanes<Width>::Block;
+  using Mask = typename Lanes<Width>::Mask;
+  Block t, minusT, ax0, ay0, az0, ax1, ay1, az1, ax2, ay2, az2;
+  Splat<Block, Width>(t, CalcDib::PlaneTolerance);
+  Splat<Block, Width>(minusT, -CalcDib::PlaneTolerance);
+  Splat<Block, Width>(ax0, A[0][0]);
+  Splat<Block, Width>(ay0, A[0][1]);
+  Splat<Block, Width>(az0, A[0][2]);
+  Splat<Block, Width>(ax1, A[1][0]);
+  Splat<Block, Width>(ay1, A[1][1]);
+  Splat<Block, Width>(az1, A[1][2]);
+  Splat<Block, Width>(ax2, A[2][0]);
+  Splat<Block, Width>(ay2, A[2][1]);
+  Splat<Block, Width>(az2, A[2][2]);
+  int count = 0;
+  for (int b = b0; b <= last; b += Width) {
+    Block px, py, pz, nx, ny, nz;
+    std::memcpy(&px, planes.x + b, sizeof px);
+    std::memcpy(&py, planes.y + b, sizeof py);
+    std::memcpy(&pz, planes.z + b, sizeof pz);
+    std::memcpy(&nx, planes.nx + b, sizeof nx);
+    std::memcpy(&ny, planes.ny + b, sizeof ny);
+    std::memcpy(&nz, planes.nz + b, sizeof nz);
+    const Block d0 = ((px - ax0) * nx + (py - ay0) * ny) + (pz - az0) * nz;
+    const Block d1 = ((px - ax1) * nx + (py - ay1) * ny) + (pz - az1) * nz;
+    const Block d2 = ((px - ax2) * nx + (py - ay2) * ny) + (pz - az2) * nz;
+    const Mask above = (d0 > t) | (d1 > t) | (d2 > t);
+    const Mask below = (d0 < minusT) | (d1 < minusT) | (d2 < minusT);
+    const Mask pass = above & below;
+    long long any = 0;
+    for (int i = 0; i < Width; ++i)
+      any |= pass[i];
+    if (any == 0)
+      continue;
+    for (int i = 0; i < Width; ++i) {
+      out[count] = b + i;
+      count += pass[i] != 0 ? 1 : 0;
+    }
+  }
+  return count;
 }
+
+// Two lanes: one SSE register on x86-64.
+int FilterBlocksBaseline(const std::array<Vector3, 3> &A, const PlaneColumns &planes, int b0,
+                         int last, int *out) {
+  return FilterBlocks<2>(A, planes, b0, last, out);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target("avx2")]] int FilterBlocksAvx2(const std::array<Vector3, 3> &A,
+                                             const PlaneColumns &planes, int b0, int last,
+                                             int *out) {
+  return FilterBlocks<4>(A, planes, b0, last, out);
+}
+
+int FilterFollowers(const std::array<Vector3, 3> &A, const PlaneColumns &planes, int b0, int last,
+                    int *out, bool baselineOnly) {
+  static const bool avx2 = __builtin_cpu_supports("avx2");
+  return avx2 && !baselineOnly ? FilterBlocksAvx2(A, planes, b0, last, out)
+                               : FilterBlocksBaseline(A, planes, b0, last, out);
+}
+#else
+int FilterFollowers(const std::array<Vector3, 3> &A, const PlaneColumns &planes, int b0, int last,
+                    int *out, bool) {
+  return FilterBlocksBaseline(A, planes, b0, last, out);
+}
+#endif
 
 int PaddedSize(int count) {
   return (count + 2 * BlockSize - 1) / BlockSize * BlockSize;
@@ -214,7 +324,7 @@ CalcDib::CalcDib()
     : Triangles(TriangleCapacity + 1), PlaneX(PaddedSize(TriangleCapacity + 1), 0),
       PlaneY(PlaneX.size(), 0), PlaneZ(PlaneX.size(), 0), NormalX(PlaneX.size(), NotANumber),
       NormalY(PlaneX.size(), NotANumber), NormalZ(PlaneX.size(), NotANumber),
-      SegmentList(InitialSegmentRoom) {}
+      Followers(PlaneX.size()), SegmentList(InitialSegmentRoom) {}
 
 void CalcDib::ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
                                  RunControl &control) {
@@ -275,7 +385,7 @@ void CalcDib::PrepareTriangle(TDomainTriangle &T) {
 
 void CalcDib::PrepareTriangle(TDomainTriangle T, int index) {
   PrepareTriangle(T);
-  if (index <= 0)
+  if (index <= 0 || index > TriangleCapacity)
     return;
   Triangles[index] = T;
   StorePlane(index, T);
@@ -301,6 +411,8 @@ bool CalcDib::TestAllPairs(RunControl &control) {
     const TDomainTriangle &A = Triangles[a];
     if (A.Degenerate)
       continue;
+    FirstMemberTree[0] = A;
+    FirstMemberSplit.fill(false);
     if (++poll % PollInterval == 0 && control.ProcessEventsAndCheckStop())
       return false;
     // The two halves of a cell are never paired, nor the upper-right half of a cell with the
@@ -314,76 +426,31 @@ bool CalcDib::TestAllPairs(RunControl &control) {
   return true;
 }
 
-// Only A's corners against each follower's plane are computed here, two followers at a time;
-// the few followers that pass get the whole pair test, in ascending order as a plain loop
-// would give them.
+// Only A's corners against each follower's plane are computed here, two followers at a time,
+// and only as a filter: a follower needs one corner of A strictly above its plane and one
+// strictly below to pass the whole test, which the few that do then get, in ascending order as
+// a plain loop would give them. Distances that are not numbers pass neither comparison, so a
+// degenerate follower (NaN normal) never gets through.
 void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last) {
-  const Block t = Splat(PlaneTolerance), minusT = Splat(-PlaneTolerance);
-  const Block ax0 = Splat(A.P[0][0]), ay0 = Splat(A.P[0][1]), az0 = Splat(A.P[0][2]);
-  const Block ax1 = Splat(A.P[1][0]), ay1 = Splat(A.P[1][1]), az1 = Splat(A.P[1][2]);
-  const Block ax2 = Splat(A.P[2][0]), ay2 = Splat(A.P[2][1]), az2 = Splat(A.P[2][2]);
-  for (int b0 = first - first % BlockSize; b0 <= last; b0 += BlockSize) {
-    const Block px = LoadBlock(&PlaneX[b0]), py = LoadBlock(&PlaneY[b0]),
-                pz = LoadBlock(&PlaneZ[b0]);
-    const Block nx = LoadBlock(&NormalX[b0]), ny = LoadBlock(&NormalY[b0]),
-                nz = LoadBlock(&NormalZ[b0]);
-    const Block d0 = ((px - ax0) * nx + (py - ay0) * ny) + (pz - az0) * nz;
-    const Block d1 = ((px - ax1) * nx + (py - ay1) * ny) + (pz - az1) * nz;
-    const Block d2 = ((px - ax2) * nx + (py - ay2) * ny) + (pz - az2) * nz;
-    const BlockMask above = (d0 > t) | (d1 > t) | (d2 > t);
-    const BlockMask below = (d0 < minusT) | (d1 < minusT) | (d2 < minusT);
-    const BlockMask ordered = (d0 == d0) & (d1 == d1) & (d2 == d2);
-    const BlockMask pass = above & below & ordered;
-    if ((pass[0] | pass[1]) == 0)
-      continue;
-    for (int i = 0; i < BlockSize; ++i) {
-      const int b = b0 + i;
-      if (pass[i] != 0 && b >= first && b <= last && b != skip)
-        TestTrianglePair(A, Triangles[b], 0);
-    }
+  const PlaneColumns planes{PlaneX.data(),  PlaneY.data(),  PlaneZ.data(),
+                            NormalX.data(), NormalY.data(), NormalZ.data()};
+  const int count = FilterFollowers(A.P, planes, first - first % BlockSize, last, Followers.data(),
+                                    BaselineFilterOnly);
+  for (int i = 0; i < count; ++i) {
+    const int b = Followers[i];
+    if (b >= first && b != skip)
+      TestFirstMemberPair(0, Triangles[b], 0);
   }
 }
 
 void CalcDib::TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
-  if (A.Degenerate || B.Degenerate)
+  PlaneSide sideA, sideB;
+  if (!PlanesCut(A, B, sideA, sideB))
     return;
-  const PlaneSide sideA = Classify(A, B);
-  if (!Cuts(sideA.sum))
-    return;
-  const PlaneSide sideB = Classify(B, A);
-  if (!Cuts(sideB.sum))
-    return;
-  if (depth < RefineDepth) {
+  if (depth < RefineDepth)
     SplitTrianglePair(A, B, depth);
-    return;
-  }
-  if (sideA.sum == 2 || sideB.sum == 2)
-    return;
-  const std::array<Crossing, 2> X = BorderCrossings(A, sideA);
-  const std::array<Crossing, 2> Y = BorderCrossings(B, sideB);
-  const DualVectors dualA = Duals(A), dualB = Duals(B);
-  TriangleEndPoints ends{};
-  int count = 0;
-  for (const Crossing &x : X) {
-    const auto beta = Barycentric(B, dualB, x.X);
-    if (count < 2 && Inside(beta)) {
-      ends[2 * count] = InParameters(A, x.w);
-      ends[2 * count + 1] = InParameters(B, beta);
-      ++count;
-    }
-  }
-  for (int i = 0; i < 2 && count < 2; ++i) {
-    if (i == 1 && count == 0)
-      break;
-    const auto alpha = Barycentric(A, dualA, Y[i].X);
-    if (Inside(alpha)) {
-      ends[2 * count] = InParameters(A, alpha);
-      ends[2 * count + 1] = InParameters(B, Y[i].w);
-      ++count;
-    }
-  }
-  if (count == 2 && AllFinite(ends))
-    AddSegmentPair(ends);
+  else
+    AddCut(A, B, sideA, sideB);
 }
 
 void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
@@ -395,6 +462,138 @@ void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle 
   for (const TDomainTriangle &Ai : a)
     for (const TDomainTriangle &Bj : b)
       TestTrianglePair(Ai, Bj, depth + 1);
+}
+
+bool CalcDib::PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
+                        PlaneSide &sideB) {
+  if (A.Degenerate || B.Degenerate)
+    return false;
+  return Classify(A, B, sideA) && Classify(B, A, sideB);
+}
+
+// The same test as TestTrianglePair for the pairs of the table's triangle A with its followers.
+void CalcDib::TestFirstMemberPair(int node, const TDomainTriangle &B, int depth) {
+  PlaneSide sideA, sideB;
+  if (PlanesCut(FirstMemberTree[node], B, sideA, sideB))
+    TestCuttingPair(node, B, sideA, sideB, depth);
+}
+
+void CalcDib::TestCuttingPair(int node, const TDomainTriangle &B, const PlaneSide &sideA,
+                              const PlaneSide &sideB, int depth) {
+  if (depth == RefineDepth)
+    AddCut(FirstMemberTree[node], B, sideA, sideB);
+  else
+    SplitFirstMemberPair(node, B, depth);
+}
+
+// SplitTrianglePair for a first member of the table. A's sub-triangles are the same for every
+// follower, so they are made once per A, when first needed, and kept in a small tree (node n has
+// the children 3n + 1 .. 3n + 3). And every corner of a sub-triangle is a corner of its parent or
+// the parent's centroid, so the nine pairs are classified from 2 x 4 x 3 distances of points from
+// planes, each the same number the pair's own test would compute.
+void CalcDib::SplitFirstMemberPair(int node, const TDomainTriangle &B, int depth) {
+  if (!Map)
+    return;
+  ++Stats.PairsRefined;
+  const int child = 3 * node + 1;
+  if (!FirstMemberSplit[node]) {
+    const std::array<TDomainTriangle, 3> a = SubTriangles(FirstMemberTree[node], Map);
+    std::copy(a.begin(), a.end(), FirstMemberTree.begin() + child);
+    FirstMemberSplit[node] = true;
+  }
+  const TDomainTriangle *a[3] = {&FirstMemberTree[child], &FirstMemberTree[child + 1],
+                                 &FirstMemberTree[child + 2]};
+  const std::array<TDomainTriangle, 3> b = SubTriangles(B, Map);
+  // The parent's corners 0, 1, 2 and then its centroid, which sub-triangle 0 has as corner 2.
+  const TDomainTriangle &A = FirstMemberTree[node];
+  const Vector3 *pointA[4] = {&A.P[0], &A.P[1], &A.P[2], &a[0]->P[2]};
+  const Vector3 *pointB[4] = {&B.P[0], &B.P[1], &B.P[2], &b[0].P[2]};
+  // Distances [point][plane], and bit masks over the planes of the points strictly above and
+  // strictly below them; a degenerate plane has neither.
+  double fromB[4][3] = {}, fromA[4][3] = {};
+  unsigned aboveB[4] = {}, belowB[4] = {}, aboveA[4] = {}, belowA[4] = {};
+  const double t = PlaneTolerance;
+  for (int j = 0; j < 3; ++j)
+    if (!b[j].Degenerate)
+      for (int q = 0; q < 4; ++q) {
+        const double d = PlaneDistance(b[j].P[0], *pointA[q], b[j].n);
+        fromB[q][j] = d;
+        aboveB[q] |= unsigned(d > t) << j;
+        belowB[q] |= unsigned(d < -t) << j;
+      }
+  for (int i = 0; i < 3; ++i)
+    if (!a[i]->Degenerate)
+      for (int q = 0; q < 4; ++q) {
+        const double d = PlaneDistance(a[i]->P[0], *pointB[q], a[i]->n);
+        fromA[q][i] = d;
+        aboveA[q] |= unsigned(d > t) << i;
+        belowA[q] |= unsigned(d < -t) << i;
+      }
+  // Sub-triangle i has the centroid (point 3) in place of corner (i + 2) % 3. A pair can only
+  // pass with a corner of each strictly above and one strictly below the other's plane.
+  auto point = [](int i, int m) { return m == (i + 2) % 3 ? 3 : m; };
+  auto straddled = [&](const unsigned *above, const unsigned *below, int i) {
+    const int p0 = point(i, 0), p1 = point(i, 1), p2 = point(i, 2);
+    return (above[p0] | above[p1] | above[p2]) & (below[p0] | below[p1] | below[p2]);
+  };
+  const unsigned cutsA[3] = {straddled(aboveA, belowA, 0), straddled(aboveA, belowA, 1),
+                             straddled(aboveA, belowA, 2)}; // B's sub-triangle j across A_i
+  for (int i = 0; i < 3; ++i) {
+    const unsigned cutsB = straddled(aboveB, belowB, i); // A_i across B's planes
+    for (int j = 0; j < 3; ++j) {
+      if (((cutsB >> j) & (cutsA[j] >> i) & 1u) == 0)
+        continue;
+      PlaneSide sideA, sideB;
+      for (int m = 0; m < 3; ++m) {
+        sideA.d[m] = fromB[point(i, m)][j];
+        sideB.d[m] = fromA[point(j, m)][i];
+      }
+      if (ClassesCut(sideA) && ClassesCut(sideB))
+        TestCuttingPair(child + i, b[j], sideA, sideB, depth + 1);
+    }
+  }
+}
+
+// The segment where the flat images of A and B cut each other, if two of the candidates (A's
+// border crossings X1, X2 inside B, then B's Y1, Y2 inside A) give its ends. Candidates are made
+// only when they can still matter.
+void CalcDib::AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const PlaneSide &sideA,
+                     const PlaneSide &sideB) {
+  // no segment for a corner lying on the other plane
+  if (sideA.sum == 2 || sideB.sum == 2)
+    return;
+  TriangleEndPoints ends{};
+  int count = 0;
+  const DualVectors dualB = Duals(B);
+  auto tryX = [&](const Crossing &x) {
+    const auto beta = Barycentric(B, dualB, x.X);
+    if (Inside(beta)) {
+      ends[2 * count] = InParameters(A, x.w);
+      ends[2 * count + 1] = InParameters(B, beta);
+      ++count;
+    }
+  };
+  const BorderWalk walkA = WalkBorder(sideA);
+  tryX(FirstCrossing(A, sideA, walkA));
+  tryX(SecondCrossing(A, sideA, walkA));
+  if (count < 2) {
+    const DualVectors dualA = Duals(A);
+    auto tryY = [&](const Crossing &y) {
+      const auto alpha = Barycentric(A, dualA, y.X);
+      if (Inside(alpha)) {
+        ends[2 * count] = InParameters(A, alpha);
+        ends[2 * count + 1] = InParameters(B, y.w);
+        ++count;
+      }
+    };
+    const BorderWalk walkB = WalkBorder(sideB);
+    tryY(FirstCrossing(B, sideB, walkB));
+    // with none so far, Y2 alone cannot make a segment
+    if (count == 1)
+      tryY(SecondCrossing(B, sideB, walkB));
+  }
+  if (count == 2 && AllFinite(ends))
+    AddSegmentPair(ends);
 }
 
 void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {

@@ -56,6 +56,13 @@ public:
   static constexpr int SegmentGrowth = 50;
   static constexpr Rgb LocusColour{0, 128, 0};
 
+  // The distances of a triangle's image corners from another image's plane and the sum of
+  // their classes (+1 above, -1 below, 2 on it).
+  struct PlaneSide {
+    std::array<double, 3> d{};
+    int sum = 0;
+  };
+
   CalcDib();
 
   // Replaces the stored segments with those of F over [low, high]. A stop seen at a poll keeps
@@ -93,6 +100,8 @@ public:
   const TDomainTriangle &Triangle(int index) const { return Triangles[index]; }
   double GridU(int i) const { return U[i]; }
   double GridV(int i) const { return V[i]; }
+  // The pair filter without the wider instruction set, which must give the same result.
+  void UseBaselineFilterOnly(bool on) { BaselineFilterOnly = on; }
   // The map used by refinement; set by BuildTriangles.
   void SetMap(MapEvaluator F) { Map = F; }
 
@@ -100,6 +109,14 @@ private:
   void SeedGenerator();
   double NextUniform();
   void StorePlane(int index, const TDomainTriangle &T);
+  static bool PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
+                        PlaneSide &sideB);
+  void TestFirstMemberPair(int node, const TDomainTriangle &B, int depth);
+  void TestCuttingPair(int node, const TDomainTriangle &B, const PlaneSide &sideA,
+                       const PlaneSide &sideB, int depth);
+  void SplitFirstMemberPair(int node, const TDomainTriangle &B, int depth);
+  void AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const PlaneSide &sideA,
+              const PlaneSide &sideB);
   void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
 
   MapEvaluator Map;
@@ -109,6 +126,13 @@ private:
   // What the top-level plane test reads of every triangle, column by column, padded to whole
   // blocks with planes that reject everything.
   std::vector<double> PlaneX, PlaneY, PlaneZ, NormalX, NormalY, NormalZ;
+  // The followers that pass that test, for one first member.
+  std::vector<int> Followers;
+  bool BaselineFilterOnly = false;
+
+  // The first member of the pairs under test and its sub-triangles down to the last depth.
+  std::array<TDomainTriangle, 1 + 3 + 9 + 27> FirstMemberTree{};
+  std::array<bool, 1 + 3 + 9> FirstMemberSplit{};
 
   std::vector<TLocusSegment> SegmentList;
   int LastSegment = -1;

@@ -9,6 +9,16 @@ namespace tandor {
 
 namespace {
 
+// Two extents overlap when each reaches strictly into the other. A stored extent of zero width
+// (a curve lying exactly in a plane mv = const or t = const) could never be reached that way,
+// and a closed curve there would go round for ever; it counts as met by any extent that holds
+// it.
+bool Overlaps(float min, float max, float storedMin, float storedMax) {
+  if (storedMin == storedMax)
+    return min <= storedMin && storedMin <= max;
+  return max > storedMin && min < storedMax;
+}
+
 // Round to nearest, halves to even, clamped into int32 so that a degenerate box or pixel length
 // cannot overflow the conversion.
 int32_t RoundToInt32(double x) {
@@ -275,7 +285,8 @@ bool TImplicitCurveLine3D::SegmentSeen(const Vector3 &A, const Vector3 &B, bool 
   const int step = cB >= cA ? 1 : -1;
   for (int c = cA;; c += step) {
     for (const StepBox &e : ColumnBoxes[c])
-      if (box.MaxMv > e.MinMv && box.MinMv < e.MaxMv && box.MaxT > e.MinT && box.MinT < e.MaxT)
+      if (Overlaps(box.MinMv, box.MaxMv, e.MinMv, e.MaxMv) &&
+          Overlaps(box.MinT, box.MaxT, e.MinT, e.MaxT))
         return true;
     if (c == cB)
       break;
@@ -304,7 +315,7 @@ void TImplicitCurveLine3D::FollowPiece(const Vector3 &S0, const CellIndex &cell)
     Vector3 T{sign * D[0], sign * D[1], sign * D[2]};
     int crossings = 0, stay = 0;
     CellIndex index = cell;
-    while (crossings < 2 && stay < MaxStay) {
+    for (int steps = 0; crossings < 2 && stay < MaxStay && steps < MaxStepsPerDirection; ++steps) {
       Previous = Current;
       if (!PredictStep(Previous, T, Current))
         break;

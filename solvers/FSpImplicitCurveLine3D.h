@@ -54,6 +54,9 @@ class TImplicitCurveLine3D {
 public:
   static constexpr int ColumnCount = 400; // pixel columns of the picture across [uMin, uMax]
   static constexpr int MaxNodes = 32;
+  // A last guard, far beyond any curve of the box: a direction that has not ended by then is
+  // going round a curve it cannot recognise, and the run could not be stopped otherwise.
+  static constexpr int MaxStepsPerDirection = 100000;
 
   // The bounding box in (mv, t) of one traced step, in single precision.
   struct StepBox {

@@ -64,6 +64,9 @@ inline int LinearTraceHigh(const Glob &glob) {
 // (tolerance 1e-5, BoxLow, BoxHigh, CoarseCount, fine count 200, PixelLength, no record spacing).
 void TraceLinearLocus(TImplicitCurveLine3D &tracer, LinearCase &problem, Glob &glob);
 
+// A compiled coordinate function as a PlaneFunction.
+PlaneFunction CompiledFunction(const TOCFunctDDDoubleSafe &formula);
+
 // The same bound to the compiled y and z of map.
 void TraceLinearLocus(TImplicitCurveLine3D &tracer, MapFunctions &map, Glob &glob);
 

@@ -14,9 +14,12 @@ double EvaluateCompiled(void *formula, const double *values) {
 
 } // namespace
 
+PlaneFunction CompiledFunction(const TOCFunctDDDoubleSafe &formula) {
+  return {const_cast<TOCFunctDDDoubleSafe *>(&formula), &EvaluateCompiled};
+}
+
 void TraceLinearLocus(TImplicitCurveLine3D &tracer, MapFunctions &map, Glob &glob) {
-  LinearCase problem(glob, PlaneFunction(&map[1], &EvaluateCompiled),
-                     PlaneFunction(&map[2], &EvaluateCompiled));
+  LinearCase problem(glob, CompiledFunction(map[1]), CompiledFunction(map[2]));
   TraceLinearLocus(tracer, problem, glob);
   map.Evaluations += problem.FunctionEvaluations / 2; // in points of D, as EvaluateMap counts
 }

@@ -64,7 +64,8 @@ public:
   LocusMethodSolver *Solver(LocusMethod method) const;
   bool Available(LocusMethod method) const { return Solver(method) != nullptr; }
 
-  // Computes with the method; false (and nothing computed) when it is not available.
+  // Empties the linear case's stored trace, then computes with the method; false (and nothing
+  // computed) when the method is not available.
   bool Compute(LocusMethod method, Glob &glob, MapFunctions &map, RunControl &control);
   // Draws the result of the method; nothing happens for one that is not available.
   void Draw(LocusMethod method, Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob);
@@ -78,5 +79,8 @@ private:
 
 // The factories of the methods; each method's own file defines its factory.
 std::unique_ptr<LocusMethodSolver> MakeDescentSolver();
+std::unique_ptr<LocusMethodSolver> MakeLinearSolver();
+std::unique_ptr<LocusMethodSolver> MakeGradualSolver();
+std::unique_ptr<LocusMethodSolver> MakeTrianglesSolver();
 
 } // namespace tandor

@@ -11,6 +11,7 @@ namespace tandor {
 
 void PairTracer::PrepareCells(const Vector2 &low, const Vector2 &high, int coarseCount,
                               double pixelLength) {
+  SampleBoundsValid = false;
   Lo = {low[0], low[1], low[0], low[1]};
   Hi = {high[0], high[1], high[0], high[1]};
   CoarseCount = std::max(std::min(31, coarseCount), 11);
@@ -63,6 +64,7 @@ void PairTracer::FillSampleTable(const MapEvaluator &F) {
           CoarseGrid[1][j] + SampleOffsets[s][1]);
       SampleBounds[i][j] = BoundsOfSamples(cell);
     }
+  SampleBoundsValid = true;
 }
 
 PairTracer::SampleBox PairTracer::BoundsOfSamples(const std::array<Vector3, 9> &samples) {
@@ -92,8 +94,12 @@ bool PairTracer::InsidePairDomain(const PointPair &x) const {
   for (int i = 0; i < 4; ++i)
     if (!(Lo[i] < x[i] && x[i] < Hi[i]))
       return false;
+  // Halves within p in v are ordered by u alone, whichever is the higher: an order that also
+  // asked for v2 >= v1 would refuse both orders of a pair whose higher half lies to the left,
+  // and pairs at equal heights (the sibling of (u, v) at (-u, v)) drift to either side of
+  // v2 = v1 by rounding and on the corrector's way.
   const double p = PixelLength;
-  return x[3] > x[1] + p || (x[3] >= x[1] && x[2] > x[0] + p);
+  return x[3] > x[1] + p || (x[3] >= x[1] - p && x[2] > x[0] + p);
 }
 
 namespace {
@@ -124,9 +130,9 @@ bool PairTracer::NearestSamplePair(const CellTuple &cells, PointPair &x0) {
   const auto [a, b, c, d] = cells;
   double best = CatchThreshold;
   // Boxes that are far apart cannot hold a sample pair closer than the threshold. An empty box
-  // (no finite sample) has Low > High, so its gap is infinite or NaN: skipped either way below.
+  // (no finite sample) spans +inf to -inf, so its gap to any box is infinite.
   const double gap = GapSquared(SampleBounds[a][b], SampleBounds[c][d]);
-  if (best >= 1e-150 && gap > best * best * PrefilterMargin)
+  if (SampleBoundsValid && best >= 1e-150 && gap > best * best * PrefilterMargin)
     return false;
   const auto &first = SampleTable[a][b];
   const auto &second = SampleTable[c][d];

@@ -45,6 +45,7 @@ public:
     Vector3 Low, High;
   };
   std::array<std::array<SampleBox, MaxCells>, MaxCells> SampleBounds{};
+  bool SampleBoundsValid = false; // set by FillSampleTable, cleared by PrepareCells
   std::vector<TracePoint> TraceList;
   SiblingTable SiblingRows;
   const Rgb PenColour;

@@ -61,7 +61,8 @@ void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoi
                SiblingTable* rows) {
   const int H = rect.Height();
   if (rows != nullptr) {
-    rows->assign(static_cast<std::size_t>(H) + 1, {});
+    // An upside-down rectangle must not turn into a huge table.
+    rows->assign(static_cast<std::size_t>(H > 0 ? H : 0) + 1, {});
   }
   const PixelMapping map(rect, domainLow, domainHigh);
   canvas.FillRect(rect);

@@ -92,7 +92,7 @@ class EveryFunctionAtEveryDepth : public testing::TestWithParam<std::string> {};
 
 TEST_P(EveryFunctionAtEveryDepth, AgreesWithTheReference) {
   const std::string &name = GetParam();
-  for (const double u : {-1.5, -0.5, 0.0, 0.5, 2.5}) {
+  for (const double u : {-1.5, -0.5, -0.25, 0.0, 0.5, 2.5, 80.0, -80.0}) {
     const double values[4] = {u, 0.25, 1, 0};
     for (int depth = 0; depth <= 10; ++depth) {
       const std::string what =
@@ -122,14 +122,16 @@ INSTANTIATE_TEST_SUITE_P(Functions, EveryFunctionAtEveryDepth, testing::ValuesIn
 
 TEST(Spilling, OperatorsAtEveryDepth) {
   for (const char *op : {"+", "-", "*", "/"}) {
-    for (int depth = 0; depth <= 10; ++depth) {
-      auto f = PostfixFormula(Nested(depth, std::string("u v ") + op));
-      const double values[4] = {0.75, -0.5, 1, -2};
-      ExpectClose(static_cast<double>(f->EvaluateReference(values)), f->Evaluate(values), op);
-      const DerivativeResult expected = f->EvaluateWithDerivativeReference(values);
-      const DerivativeResult actual = f->EvaluateWithDerivative(values);
-      ExpectClose(expected.value, actual.value, op);
-      ExpectClose(expected.derivative, actual.derivative, op);
+    for (const double v : {-0.5, 0.0}) { // 0 takes the guarded branch of the division
+      const double values[4] = {0.75, v, 1, -2};
+      for (int depth = 0; depth <= 10; ++depth) {
+        auto f = PostfixFormula(Nested(depth, std::string("u v ") + op));
+        ExpectClose(static_cast<double>(f->EvaluateReference(values)), f->Evaluate(values), op);
+        const DerivativeResult expected = f->EvaluateWithDerivativeReference(values);
+        const DerivativeResult actual = f->EvaluateWithDerivative(values);
+        ExpectClose(expected.value, actual.value, op);
+        ExpectClose(expected.derivative, actual.derivative, op);
+      }
     }
   }
 }

@@ -134,19 +134,6 @@ TEST(DescentSweep, VisitsEachUnorderedCellPairOnceAndPollsAtEveryThirtieth) {
   }
 }
 
-TEST(DescentSweep, AStopKeepsWhatWasTraced) {
-  CrossCap F;
-  auto tracer = std::make_unique<TTandorR2R3>();
-  NeverStop never;
-  tracer->TraceLocus(F, Low, 1e-5, High, 23, 200, Pixel, never);
-  const std::size_t full = tracer->TraceList.size();
-  StopAtPoll control(2400); // about half way through the sweep
-  tracer->TraceLocus(F, Low, 1e-5, High, 23, 200, Pixel, control);
-  EXPECT_EQ(control.Polls, 2400);
-  EXPECT_GT(tracer->TraceList.size(), 0u);
-  EXPECT_LT(tracer->TraceList.size(), full);
-}
-
 // The catch as the method describes it, without any shortcut.
 bool ReferenceCatch(const Probe &p, const PairTracer::CellTuple &cells, PointPair &x0) {
   const auto [a, b, c, d] = cells;
@@ -201,6 +188,26 @@ TEST(DescentCatch, TheShortcutsFindExactlyTheSamePairs) {
             }
           }
   }
+}
+
+TEST(DescentCatch, ATableFilledByHandIsNotJudgedByOldBounds) {
+  auto probe = std::make_unique<Probe>();
+  auto far = [](double &x, double &y, double &z, double u, double v) {
+    x = 100 * u;
+    y = 100 * v;
+    z = 0;
+  };
+  probe->PrepareCells(Low, High, 11, Pixel);
+  probe->PrepareThresholds(far, 1e-5);
+  probe->FillSampleTable(far);
+  probe->PrepareCells(Low, High, 11, Pixel);
+  for (auto &row : probe->SampleTable)
+    for (auto &cell : row)
+      cell.fill({1, 2, 3});
+  PointPair mine{}, reference{};
+  ASSERT_TRUE(probe->NearestSamplePair({0, 0, 10, 10}, mine));
+  ASSERT_TRUE(ReferenceCatch(*probe, {0, 0, 10, 10}, reference));
+  EXPECT_EQ(mine, reference);
 }
 
 TEST(DescentCatch, AFarCellPairCostsNoEvaluation) {
@@ -277,6 +284,64 @@ TEST(DescentTrace, EveryCatchStoresItsPairTwiceAsPieceStarts) {
     }
   }
   EXPECT_EQ(tracer->TraceHigh(), static_cast<int>(list.size()) - 1);
+}
+
+TEST(DescentSegments, BoxesAreMetOnlyByRealOverlap) {
+  auto tracer = std::make_unique<TTandorR2R3>();
+  CrossCap F;
+  NeverStop never;
+  tracer->TraceLocus(F, Low, 1e-5, High, 11, 200, Pixel, never);
+  for (auto &column : tracer->ColumnBoxes)
+    column.clear();
+  // Columns are 200 per unit of u: u1 = 0.1 is column 220, 0.12 column 224.
+  const PointPair a{0.1, 0.1, 0.5, 0.5}, b{0.12, 0.2, 0.6, 0.6};
+  EXPECT_FALSE(tracer->SegmentSeen(a, b, true));
+  for (int column = 220; column <= 224; ++column)
+    EXPECT_EQ(tracer->ColumnBoxes[column].size(), 1u) << column;
+  EXPECT_TRUE(tracer->ColumnBoxes[219].empty());
+  EXPECT_TRUE(tracer->ColumnBoxes[225].empty());
+
+  const struct {
+    PointPair from, to;
+    bool seen;
+    const char *what;
+  } cases[] = {
+      {b, {0.14, 0.3, 0.7, 0.7}, false, "the next segment touches only in the shared end"},
+      {{0.11, 0.15, 0.55, 0.55}, {0.115, 0.16, 0.56, 0.56}, true, "inside the box"},
+      {{0.11, 0.15, 0.55, 0.55},
+       {0.115, 0.16, 0.56, 0.65},
+       true,
+       "overlapping in every coordinate"},
+      {{0.11, 0.15, 0.55, 0.65}, {0.115, 0.16, 0.56, 0.7}, false, "beyond the box in v2"},
+      {{0.3, 0.15, 0.55, 0.55}, {0.31, 0.16, 0.56, 0.56}, false, "other pixel columns"},
+      {{0.125, 0.2, 0.6, 0.6}, {0.115, 0.15, 0.55, 0.55}, true, "turning back into the box"},
+  };
+  for (const auto &c : cases)
+    EXPECT_EQ(tracer->SegmentSeen(c.from, c.to, false), c.seen) << c.what;
+  for (int column = 220; column <= 224; ++column)
+    EXPECT_EQ(tracer->ColumnBoxes[column].size(), 1u) << "nothing recorded without record";
+}
+
+TEST(DescentPredictor, AStepThatLandsOnTheLocusShrinksTheStepByFourPercent) {
+  CrossCap F;
+  auto tracer = std::make_unique<TTandorR2R3>();
+  NeverStop never;
+  tracer->TraceLocus(F, Low, 1e-5, High, 23, 200, Pixel, never);
+  // On the cross-cap the locus of pairs is the straight line (0, -t, 0, t): the predicted point
+  // is already on it, so the corrector returns at once without adapting the step.
+  const PointPair x{0, -0.3, 0, 0.3};
+  Vector4 t{0, -1, 0, 1};
+  PointPair y{};
+  tracer->StepLength = 0.02;
+  ASSERT_TRUE(tracer->PredictStep(x, t, y));
+  EXPECT_DOUBLE_EQ(tracer->StepLength, 0.02 * 1.2 * 0.8);
+  EXPECT_NEAR(y[1], -0.3 - 0.0192 / std::sqrt(2.0), 1e-9);
+  EXPECT_NEAR(y[3], 0.3 + 0.0192 / std::sqrt(2.0), 1e-9);
+  EXPECT_NEAR(t[3], 0.0192 / std::sqrt(2.0), 1e-9) << "t becomes the chord";
+  // The opposite orientation walks the other way.
+  Vector4 back{0, 1, 0, -1};
+  ASSERT_TRUE(tracer->PredictStep(x, back, y));
+  EXPECT_GT(y[1], -0.3);
 }
 
 } // namespace

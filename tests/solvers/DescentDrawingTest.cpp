@@ -118,6 +118,13 @@ TEST(DescentDrawing, TheFirstEntryInInsertionOrderWins) {
   EXPECT_EQ(y, 350);
 }
 
+TEST(DescentDrawing, AnUpsideDownRectangleBuildsNoHugeTable) {
+  auto tracer = TracerWith({{1, {0.5, 0.5, 2.5, 3.0}}, {0, {0.7, 0.6, 2.9, 3.05}}});
+  RecordingCanvas canvas;
+  tracer->DrawLocus(canvas, {0, 400, 400, 0}, true, Low, High);
+  EXPECT_EQ(tracer->SiblingRows.size(), 1u);
+}
+
 TEST(DescentDrawing, AnEmptyTraceOnlyFills) {
   auto tracer = TracerWith({});
   RecordingCanvas canvas;

@@ -1,0 +1,262 @@
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <QString>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/Cli.h"
+#include "cli/RenderCommand.h"
+#include "solvers/LocusRun.h"
+
+namespace tandor {
+namespace {
+
+namespace fs = std::filesystem;
+
+const char *const FoldLines[13] = {"u^2", "v", "u^3 - u v", "-1", "1", "-1", "1",
+                                   "0",   "2", "0",         "3",  "1", "0"};
+
+class RenderTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    folder = fs::temp_directory_path() /
+             ("tandor-render-" + std::to_string(::getpid()) + "-" +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    fs::remove_all(folder);
+    fs::create_directories(folder);
+  }
+  void TearDown() override { fs::remove_all(folder); }
+
+  std::string Path(const std::string &name) const { return (folder / name).string(); }
+
+  std::string Problem(std::vector<std::pair<int, std::string>> edits = {},
+                      const std::string &name = "problem.tdr") const {
+    std::vector<std::string> lines(std::begin(FoldLines), std::end(FoldLines));
+    for (auto &[i, text] : edits)
+      lines[i] = text;
+    std::ofstream out(Path(name), std::ios::binary);
+    for (const auto &line : lines)
+      out << line << "\r\n";
+    return Path(name);
+  }
+
+  int Cli(std::vector<std::string> words, RunControl *control = nullptr) {
+    words.insert(words.begin(), "tandor-cli");
+    std::vector<char *> argv;
+    for (auto &w : words)
+      argv.push_back(w.data());
+    std::ostringstream o, e;
+    const int status =
+        control ? RunRender(static_cast<int>(argv.size()) - 1, argv.data() + 1, o, e, control)
+                : RunCli(static_cast<int>(argv.size()), argv.data(), o, e);
+    out = o.str();
+    err = e.str();
+    return status;
+  }
+
+  static std::vector<std::vector<double>> CsvRows(const std::string &path, std::string &header) {
+    std::ifstream in(path);
+    std::getline(in, header);
+    std::vector<std::vector<double>> rows;
+    for (std::string line; std::getline(in, line);) {
+      std::vector<double> row;
+      std::stringstream s(line);
+      for (std::string cell; std::getline(s, cell, ',');)
+        row.push_back(std::stod(cell));
+      rows.push_back(row);
+    }
+    return rows;
+  }
+
+  fs::path folder;
+  std::string out, err;
+};
+
+TEST_F(RenderTest, DrawsWritesAndCountsTheFold) {
+  const std::string png = Path("fold.png"), svg = Path("fold.svg"), csv = Path("fold.csv");
+  ASSERT_EQ(Cli({"render", Problem(), "--png", png, "--svg", svg, "--csv", csv, "--stats"}), 0)
+      << err;
+  EXPECT_EQ(err, "");
+
+  const std::regex stats(R"(\{"method": "descent", "records": (\d+), "pieces": (\d+), )"
+                         R"("seconds": [0-9.]+, "map_evaluations": (\d+)\}\n)");
+  std::smatch m;
+  ASSERT_TRUE(std::regex_match(out, m, stats)) << out;
+  const std::size_t records = std::stoul(m[1]);
+  EXPECT_GT(std::stoul(m[3]), 4986u) << "at least the thresholds and the sample table";
+
+  std::string header;
+  const auto rows = CsvRows(csv, header);
+  EXPECT_EQ(header, "piece_start,u1,v1,u2,v2");
+  ASSERT_EQ(rows.size(), records);
+  std::size_t pieces = 0;
+  for (const auto &r : rows) {
+    ASSERT_EQ(r.size(), 5u);
+    pieces += r[0] == 1;
+    // The fold identifies (u, v) with (-u, v) on v = u^2; 17 digits keep the pair exact.
+    EXPECT_NEAR(r[1], -r[3], 1e-6);
+    EXPECT_DOUBLE_EQ(r[2], r[4]);
+    EXPECT_NEAR(r[2], r[1] * r[1], 1e-6);
+  }
+  EXPECT_EQ(pieces, std::stoul(m[2]));
+
+  QImage image(QString::fromStdString(png));
+  ASSERT_EQ(image.size(), QSize(400, 400));
+  int blue = 0;
+  for (int y = 0; y < 400; ++y)
+    for (int x = 0; x < 400; ++x) {
+      const QColor c = image.pixelColor(x, y);
+      if (c == QColor(0, 0, 255)) {
+        ++blue;
+        const double u = (x - 200) / 200.0, v = (200 - y) / 200.0;
+        EXPECT_LT(std::abs(v - u * u), 0.03) << x << "," << y;
+      } else {
+        ASSERT_EQ(c, QColor(Qt::white)) << x << "," << y;
+      }
+    }
+  EXPECT_GT(blue, 400);
+
+  std::ifstream in(svg);
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_NE(text.find("<svg"), std::string::npos);
+  EXPECT_NE(text.find("viewBox=\"0 0 400 400\""), std::string::npos);
+  EXPECT_NE(text.find("#0000ff"), std::string::npos);
+}
+
+TEST_F(RenderTest, SizeAndParameterOptions) {
+  const std::string png = Path("small.png");
+  ASSERT_EQ(Cli({"render", Problem(), "--png", png, "--size", "123", "-p", "pi/2", "-q", "0.5"}), 0)
+      << err;
+  EXPECT_EQ(QImage(QString::fromStdString(png)).size(), QSize(123, 123));
+  EXPECT_EQ(out, "");
+}
+
+TEST_F(RenderTest, InputErrorsPrintTheReadsMessage) {
+  const struct {
+    std::vector<std::pair<int, std::string>> edits;
+    std::vector<std::string> options;
+    const char *message;
+  } cases[] = {
+      {{{3, "1"}}, {}, "The minimum of 'u' must be less than its maximum"},
+      {{{5, "3"}}, {}, "The minimum of 'v' must be less than its maximum"},
+      {{}, {"-p", "5"}, "p must be between its min and its max"},
+      {{}, {"-q", "-1"}, "q must be between its min and its max"},
+      {{}, {"-q", "cos(pi"}, "Check, please, the parentheses."},
+      {{{2, ""}}, {}, "Perhaps you forgot to write something."},
+      {{{0, "pu - qv"}}, {"-p", "0"}, "The first function seems to be almost constant"},
+  };
+  for (const auto &c : cases) {
+    std::vector<std::string> words{"render", Problem(c.edits)};
+    words.insert(words.end(), c.options.begin(), c.options.end());
+    EXPECT_EQ(Cli(words), 1) << c.message;
+    EXPECT_EQ(err, std::string(c.message) + "\n");
+    EXPECT_EQ(out, "");
+  }
+}
+
+TEST_F(RenderTest, FileErrorsNameTheFileAndTheReason) {
+  const std::string missing = Path("missing.tdr");
+  EXPECT_EQ(Cli({"render", missing}), 1);
+  EXPECT_NE(err.find(missing), std::string::npos) << err;
+  EXPECT_NE(err.find("No such file"), std::string::npos) << err;
+
+  const std::string shortFile = Path("short.tdr");
+  std::ofstream(shortFile) << "u\nv\n";
+  EXPECT_EQ(Cli({"render", shortFile}), 1);
+  EXPECT_NE(err.find("it has 2 lines; a data file has 13"), std::string::npos) << err;
+
+  const std::string unwritable = Path("no/such/folder/out.png");
+  EXPECT_EQ(Cli({"render", Problem(), "--png", unwritable}), 1);
+  EXPECT_NE(err.find(unwritable), std::string::npos) << err;
+  const std::string csv = Path("no/such/folder/out.csv");
+  EXPECT_EQ(Cli({"render", Problem(), "--csv", csv}), 1);
+  EXPECT_NE(err.find(csv), std::string::npos) << err;
+}
+
+TEST_F(RenderTest, UsageErrors) {
+  const std::vector<std::vector<std::string>> cases{
+      {"render"},
+      {"render", "a.tdr", "b.tdr"},
+      {"render", "a.tdr", "--size", "0"},
+      {"render", "a.tdr", "--size", "12x"},
+      {"render", "a.tdr", "--method", "newton"},
+      {"render", "a.tdr", "--png"},
+      {"render", "a.tdr", "--colour", "red"},
+  };
+  for (const auto &words : cases) {
+    EXPECT_EQ(Cli(words), 2) << words.back();
+    EXPECT_NE(err.find("usage: tandor-cli render"), std::string::npos);
+  }
+}
+
+TEST_F(RenderTest, EveryMethodRunsOrIsRefusedClearly) {
+  LocusSolvers solvers;
+  const struct {
+    const char *option;
+    LocusMethod method;
+  } methods[] = {{"descent", LocusMethod::Descent},
+                 {"gradual", LocusMethod::Gradual},
+                 {"triangles", LocusMethod::Triangles}};
+  for (const auto &m : methods) {
+    const int status = Cli({"render", Problem(), "--method", m.option, "--stats"});
+    if (solvers.Available(m.method)) {
+      EXPECT_EQ(status, 0) << m.option << err;
+      EXPECT_NE(out.find(std::string("\"method\": \"") + m.option), std::string::npos);
+    } else {
+      EXPECT_EQ(status, 3) << m.option;
+      EXPECT_EQ(err, std::string("tandor-cli: the method '") + m.option +
+                         "' is not available in this build\n");
+    }
+  }
+  // A linear first function takes the linear-case tracer whatever the method asked for.
+  const int status = Cli({"render", Problem({{0, "u"}}), "--method", "descent", "--stats"});
+  if (solvers.Available(LocusMethod::Linear))
+    EXPECT_NE(out.find("\"method\": \"linear\""), std::string::npos);
+  else
+    EXPECT_EQ(status, 3);
+}
+
+class StopAtPoll : public RunControl {
+public:
+  explicit StopAtPoll(int stopAt) : StopAt(stopAt) {}
+  bool ProcessEventsAndCheckStop() override { return ++Polls >= StopAt; }
+  int StopAt, Polls = 0;
+};
+
+TEST_F(RenderTest, AStoppedRunStillWritesWhatItFound) {
+  const std::string full = Path("full.csv"), part = Path("part.csv");
+  ASSERT_EQ(Cli({"render", Problem(), "--csv", full}), 0);
+  StopAtPoll control(300); // early in the sweep
+  ASSERT_EQ(Cli({"render", Problem(), "--csv", part, "--png", Path("part.png")}, &control), 0);
+  EXPECT_EQ(control.Polls, 300);
+  std::string header;
+  const auto fullRows = CsvRows(full, header);
+  const auto partRows = CsvRows(part, header);
+  EXPECT_GT(partRows.size(), 0u);
+  EXPECT_LT(partRows.size(), fullRows.size());
+  EXPECT_TRUE(fs::exists(Path("part.png")));
+}
+
+TEST(InterruptControl, CtrlCRequestsAStopWhileTheRunLasts) {
+  const auto before = std::signal(SIGINT, SIG_IGN);
+  {
+    InterruptControl control;
+    EXPECT_FALSE(control.ProcessEventsAndCheckStop());
+    std::raise(SIGINT);
+    EXPECT_TRUE(control.ProcessEventsAndCheckStop());
+  }
+  EXPECT_EQ(std::signal(SIGINT, before), SIG_IGN) << "the previous handler is back";
+  InterruptControl fresh;
+  EXPECT_FALSE(fresh.ProcessEventsAndCheckStop()) << "a new run starts without a request";
+}
+
+} // namespace
+} // namespace tandor
