@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QFile>
+#include <QMenu>
 #include <QTemporaryDir>
 
 #include "WindowFixture.h"
@@ -41,27 +42,72 @@ protected:
   }
 };
 
-TEST_F(RunTest, DrawItDrawsTheLocusInTheMethodsColourAndOnlyThere) {
-  SetFold();
+// A problem, the method chosen for it, and where its locus lies in D.
+struct LocusCase {
+  const char *name;
+  int method; // the tag of the Method item, or -1 for a linear first function
+  const char *x, *y, *z;
+  QColor colour;
+  std::vector<std::pair<double, double>> onLocus;
+  std::vector<QRectF> empty; // parts of D, as (u, v) rectangles, with no point of L
+};
+
+class MethodColour : public WindowTest, public ::testing::WithParamInterface<LocusCase> {};
+
+TEST_P(MethodColour, DrawItDrawsTheLocusInTheMethodsColourAndOnlyThere) {
+  const LocusCase &c = GetParam();
+  SetProblem(c.x, c.y, c.z);
+  if (c.method >= 0)
+    Window->MethodMenu->actions()[c.method]->trigger();
   PressDrawIt();
   ASSERT_TRUE(G.Drawn);
   EXPECT_TRUE(G.Dirty);
-  EXPECT_EQ(Status(), ""); // the not-linear notice lasts only while the run does
+  EXPECT_EQ(G.IsLinear, c.method < 0);
+  EXPECT_EQ(Window->MethodMenuEnabled(), c.method >= 0);
+  if (c.method >= 0) {
+    EXPECT_EQ(Status(), ""); // the not-linear notice lasts only while the run does
+  }
   EXPECT_EQ(Window->DrawItLines->text(), "Draw It");
   EXPECT_EQ(Window->DrawItLines->palette().color(QPalette::ButtonText), QColor(0, 0, 128));
-  EXPECT_TRUE(Window->MethodMenuEnabled());
 
   const QImage &picture = Window->Picture;
-  for (double u : {-0.8, -0.5, 0.3, 0.6, 0.9}) {
-    const QPoint p = PixelOf(u, u * u);
-    EXPECT_GT(CountColour(picture, Blue, QRect(p - QPoint(2, 2), QSize(5, 5))), 0) << u;
+  for (const auto &[u, v] : c.onLocus) {
+    const QPoint p = PixelOf(u, v);
+    EXPECT_GT(CountColour(picture, c.colour, QRect(p - QPoint(2, 2), QSize(5, 5))), 0)
+        << u << ", " << v;
   }
-  // Away from the parabola the picture stays white.
-  EXPECT_EQ(CountColour(picture, Blue, QRect(PixelOf(-0.3, 0.9), PixelOf(0.3, 0.5))), 0);
-  EXPECT_EQ(CountColour(picture, Blue, QRect(PixelOf(-0.9, -0.2), PixelOf(0.9, -0.9))), 0);
+  for (const QRectF &r : c.empty) {
+    const QRect pixels(PixelOf(r.left(), r.bottom()), PixelOf(r.right(), r.top()));
+    EXPECT_EQ(CountColour(picture, c.colour, pixels), 0) << pixels.x() << ", " << pixels.y();
+  }
   // What the box shows is the picture.
   EXPECT_EQ(Screen(), picture.convertToFormat(Screen().format()));
 }
+
+// The fold doubles (u, v) and (-u, v) on v = u^2; the cross-cap (u, v^2, uv) doubles (0, v)
+// and (0, -v).
+const std::vector<std::pair<double, double>> Parabola{
+    {-0.8, 0.64}, {-0.5, 0.25}, {0.3, 0.09}, {0.6, 0.36}, {0.9, 0.81}};
+const std::vector<QRectF> AwayFromParabola{QRectF(-0.3, 0.5, 0.6, 0.4),
+                                           QRectF(-0.9, -0.9, 1.8, 0.7)};
+
+INSTANTIATE_TEST_SUITE_P(
+    Window, MethodColour,
+    ::testing::Values(LocusCase{"Descent", 0, "u^2", "v", "u^3 - uv", QColor(0, 0, 255), Parabola,
+                                AwayFromParabola},
+                      LocusCase{"Gradual", 1, "u^2", "v", "u^3 - uv", QColor(255, 0, 255), Parabola,
+                                AwayFromParabola},
+                      LocusCase{"Triangles", 2, "u^2", "v", "u^3 - uv", QColor(0, 128, 0), Parabola,
+                                AwayFromParabola},
+                      LocusCase{"Linear",
+                                -1,
+                                "u",
+                                "v^2",
+                                "uv",
+                                QColor(255, 170, 136),
+                                {{0, 0.9}, {0, 0.5}, {0, -0.3}, {0, -0.7}},
+                                {QRectF(0.2, -0.9, 0.7, 1.8), QRectF(-0.9, -0.9, 0.7, 1.8)}}),
+    [](const ::testing::TestParamInfo<LocusCase> &info) { return std::string(info.param.name); });
 
 TEST_F(RunTest, ASecondPressWithUnchangedFieldsComputesNothing) {
   SetFold();
@@ -255,6 +301,42 @@ TEST_F(RunTest, TheSiblingCircleMarksTheOtherHalfAndGoesAwayWithTheMouse) {
   // Below the picture (a drag leaving the box) nothing is looked up.
   MoveMouse(Window->Reloj, drawn.x(), 401);
   EXPECT_FALSE(G.SiblingShown);
+}
+
+TEST_F(RunTest, TheLinearCaseShowsItsSiblingFromItsOwnRows) {
+  SetProblem("u", "v^2", "uv"); // L is u = 0, (0, v) and (0, -v) share their image
+  PressDrawIt();
+  ASSERT_TRUE(G.IsLinear);
+  const QPoint near = PixelOf(0, 0.5);
+  QPoint drawn(-1, -1);
+  for (int dx = -2; dx <= 2 && drawn.x() < 0; ++dx)
+    if (Window->Picture.pixelColor(near + QPoint(dx, 0)) == QColor(255, 170, 136))
+      drawn = near + QPoint(dx, 0);
+  ASSERT_GE(drawn.x(), 0);
+  MoveMouse(Window->Reloj, drawn.x(), drawn.y());
+  ASSERT_TRUE(G.SiblingShown);
+  EXPECT_NEAR(G.SiblingPos[0], PixelOf(0, -0.5).x(), 3);
+  EXPECT_NEAR(G.SiblingPos[1], PixelOf(0, -0.5).y(), 3);
+}
+
+TEST_F(RunTest, ADragWhereTheLinearFirstFunctionVanishesOnlyComplains) {
+  SetProblem("pu + qv", "v^2", "uv");
+  for (QLineEdit *e : {Window->pMinEdit, Window->qMinEdit})
+    e->setText("-1");
+  for (QLineEdit *e : {Window->pMaxEdit, Window->qMaxEdit})
+    e->setText("1");
+  Window->pValueEdit->setText("1");
+  Window->qValueEdit->setText("0");
+  PressDrawIt();
+  ASSERT_TRUE(G.IsLinear);
+  const QImage picture = Window->Picture;
+  const uint64_t evaluations = Map.Evaluations;
+  MoveMouse(Window->Parametros, 64, 64, Qt::LeftButton); // p = q = 0
+  EXPECT_EQ(Status(), "The first function seems to be constant");
+  EXPECT_EQ(Window->BeepCount, 1);
+  EXPECT_EQ(Map.Evaluations, evaluations);
+  EXPECT_EQ(Window->Picture, picture);
+  EXPECT_EQ(G.CirclePos, (std::array<int32_t, 2>{64, 64}));
 }
 
 TEST_F(RunTest, TheTriangleMethodHasNoSiblingDisplay) {
