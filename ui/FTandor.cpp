@@ -369,7 +369,7 @@ void TTandor::OnPaintTandor(QPainter &painter) {
 void TTandor::DrawSiblingCircle(QPainter &painter) const {
   QtCanvas canvas(painter);
   canvas.SetBrushClear();
-  canvas.SetPen(MethodColourSibling, 1, PenMode::Xor);
+  canvas.SetPen(SiblingCircleColour, 1, PenMode::Xor);
   const int x = G.SiblingPos[0], y = G.SiblingPos[1];
   canvas.Ellipse(x - 5, y - 5, x + 5, y + 5);
 }

@@ -36,7 +36,7 @@ class PaintBox;
 class TManual1;
 class TTandor;
 
-inline constexpr Rgb MethodColourSibling{255, 0, 255};
+inline constexpr Rgb SiblingCircleColour{255, 0, 255};
 
 // Lets the window breathe during a long computation, and tells the solver when Stop was pressed.
 class WindowRunControl final : public RunControl {
