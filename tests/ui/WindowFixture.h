@@ -1,0 +1,100 @@
+#pragma once
+// A whole Tandor world per test: problem state, compiled functions, methods and a shown window
+// whose dialogs are answered by the test.
+
+#include <QApplication>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolButton>
+#include <deque>
+#include <functional>
+#include <gtest/gtest.h>
+#include <memory>
+
+#include "ui/FManTandor.h"
+#include "ui/FTandor.h"
+#include "ui/PaintBox.h"
+#include <QLabel>
+#include <QPlainTextEdit>
+
+namespace tandor::testing {
+
+class ScriptedDialogs final : public WindowDialogs {
+public:
+  std::deque<QString> OpenNames, SaveNames;
+  std::deque<Answer> Answers;
+  std::function<bool(QPrinter &)> Printer; // empty: the print dialog is cancelled
+  QStringList Errors, Questions;
+  int SaveAsked = 0;
+
+  QString AskOpenFileName(QWidget *) override { return Next(OpenNames); }
+  QString AskSaveFileName(QWidget *) override {
+    ++SaveAsked;
+    return Next(SaveNames);
+  }
+  Answer AskYesNo(QWidget *, const QString &question) override {
+    Questions << question;
+    if (Answers.empty())
+      return Answer::Dismissed;
+    const Answer a = Answers.front();
+    Answers.pop_front();
+    return a;
+  }
+  bool SetUpPrinter(QWidget *, QPrinter &printer) override { return Printer && Printer(printer); }
+  void ShowError(QWidget *, const QString &message) override { Errors << message; }
+
+private:
+  static QString Next(std::deque<QString> &names) {
+    if (names.empty())
+      return {};
+    QString n = names.front();
+    names.pop_front();
+    return n;
+  }
+};
+
+class WindowTest : public ::testing::Test {
+protected:
+  WindowTest() {
+    auto dialogs = std::make_unique<ScriptedDialogs>();
+    Dialogs = dialogs.get();
+    Window = std::make_unique<TTandor>(G, Map, Locus, std::move(dialogs));
+    Window->show();
+    EXPECT_TRUE(QTest::qWaitForWindowExposed(Window.get()));
+  }
+  ~WindowTest() override {
+    G.Running = false;
+    G.Dirty = false; // no close question when the window goes
+  }
+
+  void SetProblem(const char *x, const char *y, const char *z, const char *uMin = "-1",
+                  const char *uMax = "1", const char *vMin = "-1", const char *vMax = "1") {
+    Window->xEdit->setText(x);
+    Window->yEdit->setText(y);
+    Window->zEdit->setText(z);
+    Window->uMinEdit->setText(uMin);
+    Window->uMaxEdit->setText(uMax);
+    Window->vMinEdit->setText(vMin);
+    Window->vMaxEdit->setText(vMax);
+  }
+  void PressDrawIt() { QTest::mouseClick(Window->DrawItLines, Qt::LeftButton); }
+  QString Status() const { return Window->InfoBar->currentMessage(); }
+
+  // A mouse move as the platform delivers it, with the buttons held.
+  static void MoveMouse(QWidget *box, int x, int y, Qt::MouseButtons buttons = Qt::NoButton) {
+    QMouseEvent move(QEvent::MouseMove, QPointF(x, y), box->mapToGlobal(QPointF(x, y)),
+                     Qt::NoButton, buttons, Qt::NoModifier);
+    QApplication::sendEvent(box, &move);
+  }
+  QImage Screen() const { return Window->Reloj->grab().toImage(); }
+
+  Glob G;
+  MapFunctions Map;
+  LocusSolvers Locus;
+  ScriptedDialogs *Dialogs = nullptr;
+  std::unique_ptr<TTandor> Window;
+};
+
+} // namespace tandor::testing

@@ -1,0 +1,36 @@
+#pragma once
+// The printed page: its layout, the title and file line, and the problem's text written with
+// long formulas broken at sensible places. Written against Canvas so the same code prints on a
+// QPrinter and runs in tests on a recording canvas.
+
+#include <string>
+#include <string_view>
+
+#include "problem/Glob.h"
+#include "solvers/Canvas.h"
+
+namespace tandor {
+
+// Where things go on a page of width W and height H (printer pixels).
+struct PageLayout {
+  PixelRect Square; // the picture of D, framed
+  int LineStep = 0;
+  static PageLayout For(int pageWidth, int pageHeight);
+};
+
+// The file line: "Untitled" without a file, else the name without folder and ".tdr" ending.
+std::string PrintedFileName(std::string_view fileName);
+
+// Writes text from x = square.Left, breaking it into lines that end before x = square.Right -
+// square.Left. The head (up to and including the character after the first '=', else '<', else
+// '>') stands on the first line; later lines are indented by its width. On return y is the top
+// of the last line written.
+void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelRect &square,
+                     int lineStep);
+
+// The title, the file line and the text block of the problem in dataLines, placed around the
+// square of a PageLayout.
+void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &dataLines,
+               std::string_view fileName);
+
+} // namespace tandor

@@ -1,0 +1,53 @@
+#include "ui/WindowDialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPrintDialog>
+#include <QPrinter>
+
+namespace tandor {
+
+QString QtWindowDialogs::AskOpenFileName(QWidget *parent) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setNameFilter(TandorFileFilter);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  return dialog.selectedFiles().first();
+}
+
+QString QtWindowDialogs::AskSaveFileName(QWidget *parent) {
+  QFileDialog dialog(parent);
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(TandorFileFilter);
+  dialog.setDefaultSuffix(QStringLiteral("tdr"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  return dialog.selectedFiles().first();
+}
+
+WindowDialogs::Answer QtWindowDialogs::AskYesNo(QWidget *parent, const QString &question) {
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
+                  QMessageBox::Yes | QMessageBox::No, parent);
+  box.exec();
+  const QAbstractButton *clicked = box.clickedButton();
+  if (clicked == box.button(QMessageBox::Yes))
+    return Answer::Yes;
+  if (clicked == box.button(QMessageBox::No))
+    return Answer::No;
+  return Answer::Dismissed;
+}
+
+bool QtWindowDialogs::SetUpPrinter(QWidget *parent, QPrinter &printer) {
+  QPrintDialog dialog(&printer, parent);
+  dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
+  return dialog.exec() == QDialog::Accepted;
+}
+
+void QtWindowDialogs::ShowError(QWidget *parent, const QString &message) {
+  QMessageBox::critical(parent, QStringLiteral("Error"), message);
+}
+
+} // namespace tandor

@@ -1,0 +1,38 @@
+#pragma once
+// Every question the main window asks a person, behind one small interface so that tests can
+// answer them. QtWindowDialogs asks with the ordinary Qt dialogs.
+
+#include <QString>
+
+class QPrinter;
+class QWidget;
+
+namespace tandor {
+
+inline const QString TandorFileFilter = QStringLiteral("Tandor File (*.tdr);;All Files (*.*)");
+
+class WindowDialogs {
+public:
+  enum class Answer { Yes, No, Dismissed };
+
+  virtual ~WindowDialogs() = default;
+  // An existing file to open; empty when cancelled.
+  virtual QString AskOpenFileName(QWidget *parent) = 0;
+  // A file to save into, ".tdr" added when no suffix was typed; empty when cancelled.
+  virtual QString AskSaveFileName(QWidget *parent) = 0;
+  virtual Answer AskYesNo(QWidget *parent, const QString &question) = 0;
+  // Lets the user choose a printer (or a PDF file) and the copies; false when cancelled.
+  virtual bool SetUpPrinter(QWidget *parent, QPrinter &printer) = 0;
+  virtual void ShowError(QWidget *parent, const QString &message) = 0;
+};
+
+class QtWindowDialogs final : public WindowDialogs {
+public:
+  QString AskOpenFileName(QWidget *parent) override;
+  QString AskSaveFileName(QWidget *parent) override;
+  Answer AskYesNo(QWidget *parent, const QString &question) override;
+  bool SetUpPrinter(QWidget *parent, QPrinter &printer) override;
+  void ShowError(QWidget *parent, const QString &message) override;
+};
+
+} // namespace tandor
