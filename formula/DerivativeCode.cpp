@@ -2,11 +2,9 @@
 // live on the x87 stack as in the value evaluator; the derivative of level d lives in the double
 // DerivativeSlots[d].
 
-#include <exception>
 #include <limits>
 
 #include "formula/EvaluatorPlan.h"
-#include "formula/ExecutableBlock.h"
 #include "formula/OCFunctDDDoubleSafe.h"
 #include "formula/X87Sequences.h"
 
@@ -19,9 +17,7 @@ using namespace evaluator;
 #ifdef TANDOR_X87_MACHINE_CODE
 
 using namespace Xbyak::util;
-using x87::ConstantsBase;
 using x87::SlotsBase;
-using x87::ValuesBase;
 
 constexpr std::size_t BytesPerToken = 256;
 
@@ -32,67 +28,31 @@ public:
 
   void Generate() {
     LoadBases(F.Constants.data(), F.DerivativeSlots.data());
-    const std::string &postfix = F.Postfix;
-    for (std::size_t i = 0; i < postfix.size(); ++i) {
-      const auto token = static_cast<unsigned char>(postfix[i]);
-      if (token == OperandMarker || token == '1' || token == 'p')
-        Operand(token, token == OperandMarker ? static_cast<unsigned char>(postfix[++i]) : 0);
-      else if (IsBinaryOperator(token))
-        Binary(token);
-      else if (token == '#')
-        Negate();
-      else
-        Function(token);
-    }
-    ret();
+    Translate(*this, F.Postfix, Pass::Derivative);
   }
 
 private:
+  friend class x87::Emitter;
+
   Xbyak::Address Slot(int level) const { return qword[SlotsBase + 8 * level]; }
 
+  // The operand's derivative goes to its slot first: a variable's direction, 0 for the rest.
   void Operand(unsigned char token, int k) {
-    EnsureFree(RegistersToReserve(token, Pass::Derivative));
     ++Level;
-    if (token == OperandMarker) {
-      const OperandSource source = DecodeOperand(k, F.VariableCount);
-      if (source.kind == OperandSource::Variable) {
-        fld(qword[ValuesBase + 8 * (source.index + F.VariableCount)]);
-        fstp(Slot(Level));
-        fld(qword[ValuesBase + 8 * source.index]);
-      } else {
-        fldz();
-        fstp(Slot(Level));
-        fld(qword[ConstantsBase + 8 * source.index]);
-      }
-    } else {
+    const OperandSource source = DecodeOperand(k, F.VariableCount);
+    if (token == OperandMarker && source.kind == OperandSource::Variable)
+      LoadVariable(source.index + F.VariableCount);
+    else
       fldz();
-      fstp(Slot(Level));
-      if (token == '1')
-        fld1();
-      else
-        fldpi();
-    }
-    --FreeRegisters;
+    fstp(Slot(Level));
+    LoadOperand(token, k, F.VariableCount);
   }
 
   void Binary(unsigned char op) {
-    if (FreeRegisters == 7)
-      ReloadSpilled();
-    EnsureFree(RegistersToReserve(op, Pass::Derivative));
     switch (op) {
     case '+':
     case '-':
-      if (op == '+')
-        faddp(st1, st0);
-      else
-        fsubp(st1, st0);
-      fld(Slot(Level - 1));
-      fld(Slot(Level));
-      if (op == '+')
-        faddp(st1, st0);
-      else
-        fsubp(st1, st0);
-      fstp(Slot(Level - 1));
+      SumOrDifference(op);
       break;
     case '*':
       Product();
@@ -100,8 +60,22 @@ private:
     default:
       Quotient();
     }
-    ++FreeRegisters;
     --Level;
+  }
+
+  // The same operation on the values and on their derivatives.
+  void SumOrDifference(unsigned char op) {
+    const auto combine = [this, op] {
+      if (op == '+')
+        faddp(st1, st0);
+      else
+        fsubp(st1, st0);
+    };
+    combine();
+    fld(Slot(Level - 1));
+    fld(Slot(Level));
+    combine();
+    fstp(Slot(Level - 1));
   }
 
   // a b -> a*b with a*b' + b*a' in the left slot.
@@ -119,17 +93,14 @@ private:
 
   // a b -> a*(1/b) with a'/b - a*b'/b^2 in the left slot; a*1e24 and 0 when b is 0.
   void Quotient() {
-    Xbyak::Label divide, end;
-    fldz();
-    fcomip(st0, st1);
-    jne(divide);
-    fstp(st0);
-    LoadGuard(&GuardConstants::HugeValue);
-    fmulp(st1, st0);
-    fldz();
-    fstp(Slot(Level - 1));
-    jmp(end);
-    L(divide);
+    GuardDivisor([this] { DivideWithSlope(); },
+                 [this] {
+                   fldz();
+                   fstp(Slot(Level - 1));
+                 });
+  }
+
+  void DivideWithSlope() {
     fld1();
     fdivrp(st1, st0);
     fld(st0);
@@ -144,11 +115,9 @@ private:
     fmulp(st1, st0);
     fsubp(st1, st0);
     fstp(Slot(Level - 1));
-    L(end);
   }
 
   void Negate() {
-    EnsureFree(RegistersToReserve('#', Pass::Derivative));
     fchs();
     NegateSlot();
   }
@@ -167,7 +136,6 @@ private:
   }
 
   void Function(unsigned char code) {
-    EnsureFree(RegistersToReserve(code, Pass::Derivative));
     switch (code) {
     case 'A':
       ReduceByTwoPi();
@@ -208,13 +176,14 @@ private:
       break;
     case 'J':
       HyperbolicTangent();
+      OneMinusSquare();
       break;
     case 'K':
     case 'L':
       ArcSineOrCosine(code);
       break;
     case 'M':
-      ArcTangent();
+      ArcTangentWithSlope();
       break;
     case 'N':
       Absolute();
@@ -236,41 +205,34 @@ private:
   }
 
   void SquareRoot() {
-    Xbyak::Label root, store;
-    fldz();
-    fcomip(st0, st1);
-    jb(root);
-    fstp(st0);
-    fldz();
-    fldz();
-    jmp(store);
-    L(root);
-    fsqrt();
-    fld(st0);
-    fadd(st0, st0);
-    fld(Slot(Level));
-    fdivrp(st1, st0);
-    L(store);
+    IfPositive(
+        [this] {
+          fsqrt();
+          fld(st0);
+          fadd(st0, st0);
+          fld(Slot(Level));
+          fdivrp(st1, st0);
+        },
+        [this] {
+          fldz();
+          fldz();
+        });
     fstp(Slot(Level));
   }
 
   void Logarithm() {
-    Xbyak::Label log, store;
-    fldz();
-    fcomip(st0, st1);
-    jb(log);
-    fstp(st0);
-    LoadGuard(&GuardConstants::ExpLimit);
-    fchs();
-    fldz();
-    jmp(store);
-    L(log);
-    fld(st0);
-    NaturalLog();
-    fxch(st1);
-    fld(Slot(Level));
-    fdivrp(st1, st0);
-    L(store);
+    IfPositive(
+        [this] {
+          fld(st0);
+          NaturalLog();
+          fxch(st1);
+          fld(Slot(Level));
+          fdivrp(st1, st0);
+        },
+        [this] {
+          LoadLnOfNonPositive();
+          fldz();
+        });
     fstp(Slot(Level));
   }
 
@@ -297,34 +259,11 @@ private:
     }
   }
 
-  void HyperbolicTangent() {
-    SafeExp();
-    fmul(st0, st0);
-    fld1();
-    fsubr(st0, st1);
-    fxch(st1);
-    fld1();
-    faddp(st1, st0);
-    fdivp(st1, st0);
-    fld(st0);
-    fmul(st0, st0);
-    fld1();
-    fsubrp(st1, st0);
-  }
-
   void ArcSineOrCosine(unsigned char code) {
-    Xbyak::Label out, positive, zero, valueDone, multiply;
-    fld(st0);
-    fabs();
-    fld1();
-    fcomip(st0, st1);
-    fstp(st0);
+    Xbyak::Label out, positive, multiply;
+    CompareOneWithMagnitude();
     jbe(out);
-    fld(st0);
-    fmul(st0, st0);
-    fld1();
-    fsubrp(st1, st0);
-    fsqrt();
+    RootOfOneMinusSquare();
     fld1();
     fdiv(st0, st1);
     if (code == 'K') {
@@ -338,10 +277,8 @@ private:
     fxch(st1);
     jmp(multiply);
     L(out);
-    fldz();
-    fcomip(st0, st1);
-    fstp(st0);
     if (code == 'K') {
+      CompareZeroWithTopAndDrop();
       fld1();
       fchs();
       fldpi();
@@ -351,21 +288,15 @@ private:
       fchs();
       L(positive);
     } else {
-      jb(zero);
-      fldpi();
-      jmp(valueDone);
-      L(zero);
-      fldz();
-      L(valueDone);
+      ArcCosineBeyondOne();
     }
     fldz();
     L(multiply);
   }
 
-  void ArcTangent() {
+  void ArcTangentWithSlope() {
     fld(st0);
-    fld1();
-    fpatan();
+    ArcTangent();
     fxch(st1);
     fmul(st0, st0);
     fld1();
@@ -410,11 +341,7 @@ private:
     fld1();
     fcomip(st0, st1);
     jae(out);
-    fld(st0);
-    fmul(st0, st0);
-    fld1();
-    fsubp(st1, st0);
-    fsqrt();
+    RootOfSquareMinusOne();
     fld(st0);
     faddp(st2, st0);
     fxch(st1);
@@ -431,19 +358,10 @@ private:
   }
 
   void HyperbolicArcTangent() {
-    Xbyak::Label out, negative, slope, multiply;
-    fld(st0);
-    fabs();
-    fld1();
-    fcomip(st0, st1);
-    fstp(st0);
+    Xbyak::Label out, multiply;
+    CompareOneWithMagnitude();
     jbe(out);
-    fld(st0);
-    fld1();
-    faddp(st1, st0);
-    fxch(st1);
-    fld1();
-    fsubrp(st1, st0);
+    OnePlusAndOneMinus();
     fld(st0);
     fmul(st0, st2);
     fxch(st2);
@@ -458,25 +376,13 @@ private:
     fchs();
     jmp(multiply);
     L(out);
-    fldz();
-    fcomip(st0, st1);
-    fstp(st0);
-    ja(negative);
-    LoadGuard(&GuardConstants::HugeValue);
-    jmp(slope);
-    L(negative);
-    LoadGuard(&GuardConstants::MinusHugeValue);
-    L(slope);
+    ArcTanhBeyondOne();
     fldz();
     L(multiply);
   }
 
   void HyperbolicArcSine() {
-    fld(st0);
-    fmul(st0, st0);
-    fld1();
-    faddp(st1, st0);
-    fsqrt();
+    RootOfSquarePlusOne();
     fld(st0);
     fxch(st2);
     faddp(st1, st0);
@@ -491,15 +397,7 @@ private:
 };
 
 std::vector<uint8_t> EmitDerivativeCode(const TOCFunctDDDoubleSafe &f) {
-  try {
-    DerivativeProgram program(f);
-    program.Generate();
-    return program.Bytes();
-  } catch (const std::exception &) {
-    return {};
-  } catch (...) {
-    return {};
-  }
+  return x87::Emit<DerivativeProgram>(f);
 }
 
 #else
@@ -513,18 +411,10 @@ std::vector<uint8_t> EmitDerivativeCode(const TOCFunctDDDoubleSafe &) {
 } // namespace
 
 void TOCFunctDDDoubleSafe::GenerateDerivativeCode() {
-  DerivativeEntry = nullptr;
-  DerivativeCode.clear();
-  std::unique_ptr<ExecutableBlock> block;
-  const bool slotsSized = DerivativeSlots.size() == static_cast<std::size_t>(MaxStackDepth()) + 1;
-  if (slotsSized && IsWellFormed(Postfix, VariableCount, Constants.size())) {
-    DerivativeCode = EmitDerivativeCode(*this);
-    if (!DerivativeCode.empty())
-      block = ExecutableBlock::Create(DerivativeCode);
-  }
-  if (block != nullptr)
-    DerivativeEntry = reinterpret_cast<EvaluatorEntry>(const_cast<void *>(block->Entry()));
-  DerivativeBlock = std::move(block);
+  const bool runnable = DerivativeSlots.size() == static_cast<std::size_t>(MaxStackDepth()) + 1 &&
+                        IsWellFormed(Postfix, VariableCount, Constants.size());
+  DerivativeEntry = x87::Install(runnable ? EmitDerivativeCode(*this) : std::vector<uint8_t>{},
+                                 DerivativeCode, DerivativeBlock);
 }
 
 DerivativeResult TOCFunctDDDoubleSafe::EvaluateWithDerivative(const double *values) {

@@ -1,9 +1,6 @@
 // The value evaluator: Postfix translated into straight-line x87 code, one sequence per token.
 
-#include <exception>
-
 #include "formula/EvaluatorPlan.h"
-#include "formula/ExecutableBlock.h"
 #include "formula/OCFunctDDDoubleSafe.h"
 #include "formula/X87Sequences.h"
 
@@ -16,8 +13,6 @@ using namespace evaluator;
 #ifdef TANDOR_X87_MACHINE_CODE
 
 using namespace Xbyak::util;
-using x87::ConstantsBase;
-using x87::ValuesBase;
 
 // Longest sequence of one token, spills included, with room to spare.
 constexpr std::size_t BytesPerToken = 192;
@@ -29,42 +24,15 @@ public:
 
   void Generate() {
     LoadBases(F.Constants.data(), nullptr);
-    const std::string &postfix = F.Postfix;
-    for (std::size_t i = 0; i < postfix.size(); ++i) {
-      const auto token = static_cast<unsigned char>(postfix[i]);
-      if (token == OperandMarker || token == '1' || token == 'p')
-        Operand(token, token == OperandMarker ? static_cast<unsigned char>(postfix[++i]) : 0);
-      else if (IsBinaryOperator(token))
-        Binary(token);
-      else if (token == '#')
-        fchs();
-      else
-        Function(token);
-    }
-    ret();
+    Translate(*this, F.Postfix, Pass::Value);
   }
 
 private:
-  void Operand(unsigned char token, int k) {
-    EnsureFree(RegistersToReserve(token, Pass::Value));
-    if (token == '1') {
-      fld1();
-    } else if (token == 'p') {
-      fldpi();
-    } else {
-      const OperandSource source = DecodeOperand(k, F.VariableCount);
-      if (source.kind == OperandSource::Variable)
-        fld(qword[ValuesBase + 8 * source.index]);
-      else
-        fld(qword[ConstantsBase + 8 * source.index]);
-    }
-    --FreeRegisters;
-  }
+  friend class x87::Emitter;
+
+  void Operand(unsigned char token, int k) { LoadOperand(token, k, F.VariableCount); }
 
   void Binary(unsigned char op) {
-    if (FreeRegisters == 7)
-      ReloadSpilled();
-    EnsureFree(RegistersToReserve(op, Pass::Value));
     switch (op) {
     case '+':
       faddp(st1, st0);
@@ -78,11 +46,11 @@ private:
     default:
       SafeDivide();
     }
-    ++FreeRegisters;
   }
 
+  void Negate() { fchs(); }
+
   void Function(unsigned char code) {
-    EnsureFree(RegistersToReserve(code, Pass::Value));
     switch (code) {
     case 'A':
       ReduceByTwoPi();
@@ -99,7 +67,7 @@ private:
       fmul(st0, st0);
       break;
     case 'E':
-      SquareRoot();
+      IfPositive([this] { fsqrt(); }, [this] { fldz(); });
       break;
     case 'F':
       SafeLn();
@@ -123,8 +91,7 @@ private:
       ArcCosine();
       break;
     case 'M':
-      fld1();
-      fpatan();
+      ArcTangent();
       break;
     case 'N':
       fabs();
@@ -147,19 +114,6 @@ private:
     }
   }
 
-  void SquareRoot() {
-    Xbyak::Label root, end;
-    fldz();
-    fcomip(st0, st1);
-    jb(root);
-    fstp(st0);
-    fldz();
-    jmp(end);
-    L(root);
-    fsqrt();
-    L(end);
-  }
-
   // (e - 1/e) / 2 for sinh, (e + 1/e) / 2 for cosh.
   void Hyperbolic(unsigned char code) {
     SafeExp();
@@ -170,53 +124,18 @@ private:
       fsubp(st1, st0);
     else
       faddp(st1, st0);
-    fld1();
-    fchs();
-    fxch(st1);
-    fscale();
-    fstp(st1);
-  }
-
-  void HyperbolicTangent() {
-    SafeExp();
-    fmul(st0, st0);
-    fld1();
-    fsubr(st0, st1);
-    fxch(st1);
-    fld1();
-    faddp(st1, st0);
-    fdivp(st1, st0);
-  }
-
-  // Leaves sqrt(1 - x^2) on top of x; the caller has already left |x| > 1 aside.
-  void RootOfOneMinusSquare() {
-    fld(st0);
-    fmul(st0, st0);
-    fld1();
-    fsubrp(st1, st0);
-    fsqrt();
-  }
-
-  // Jumps to out when |x| > 1 (or x is not a number); x stays on top.
-  void JumpIfOutsideUnitInterval(Xbyak::Label &out) {
-    fld(st0);
-    fabs();
-    fld1();
-    fcomip(st0, st1);
-    fstp(st0);
-    jb(out);
+    Halve();
   }
 
   void ArcSine() {
     Xbyak::Label out, end;
-    JumpIfOutsideUnitInterval(out);
+    CompareOneWithMagnitude();
+    jb(out);
     RootOfOneMinusSquare();
     fpatan();
     jmp(end);
     L(out);
-    fldz();
-    fcomip(st0, st1);
-    fstp(st0);
+    CompareZeroWithTopAndDrop();
     LoadGuard(&GuardConstants::HalfPi);
     jb(end);
     fchs();
@@ -224,21 +143,15 @@ private:
   }
 
   void ArcCosine() {
-    Xbyak::Label out, zero, end;
-    JumpIfOutsideUnitInterval(out);
+    Xbyak::Label out, end;
+    CompareOneWithMagnitude();
+    jb(out);
     RootOfOneMinusSquare();
     fxch(st1);
     fpatan();
     jmp(end);
     L(out);
-    fldz();
-    fcomip(st0, st1);
-    fstp(st0);
-    jb(zero);
-    fldpi();
-    jmp(end);
-    L(zero);
-    fldz();
+    ArcCosineBeyondOne();
     L(end);
   }
 
@@ -247,11 +160,7 @@ private:
     fld1();
     fcomip(st0, st1);
     ja(low);
-    fld(st0);
-    fmul(st0, st0);
-    fld1();
-    fsubp(st1, st0);
-    fsqrt();
+    RootOfSquareMinusOne();
     faddp(st1, st0);
     NaturalLog();
     jmp(end);
@@ -262,36 +171,16 @@ private:
   }
 
   void HyperbolicArcTangent() {
-    Xbyak::Label out, negative, end;
-    fld(st0);
-    fabs();
-    fld1();
-    fcomip(st0, st1);
-    fstp(st0);
+    Xbyak::Label out, end;
+    CompareOneWithMagnitude();
     jbe(out);
-    fld(st0);
-    fld1();
-    faddp(st1, st0);
-    fxch(st1);
-    fld1();
-    fsubrp(st1, st0);
+    OnePlusAndOneMinus();
     fdivp(st1, st0);
     NaturalLog();
-    fld1();
-    fchs();
-    fxch(st1);
-    fscale();
-    fstp(st1);
+    Halve();
     jmp(end);
     L(out);
-    fldz();
-    fcomip(st0, st1);
-    fstp(st0);
-    ja(negative);
-    LoadGuard(&GuardConstants::HugeValue);
-    jmp(end);
-    L(negative);
-    LoadGuard(&GuardConstants::MinusHugeValue);
+    ArcTanhBeyondOne();
     L(end);
   }
 
@@ -301,11 +190,7 @@ private:
     fldz();
     fcomip(st0, st1);
     fabs();
-    fld(st0);
-    fmul(st0, st0);
-    fld1();
-    faddp(st1, st0);
-    fsqrt();
+    RootOfSquarePlusOne();
     faddp(st1, st0);
     NaturalLog();
     jbe(end);
@@ -316,17 +201,8 @@ private:
   const TOCFunctDDDoubleSafe &F;
 };
 
-// The machine code of the value evaluator, or nothing when it cannot be made.
 std::vector<uint8_t> EmitValueCode(const TOCFunctDDDoubleSafe &f) {
-  try {
-    ValueProgram program(f);
-    program.Generate();
-    return program.Bytes();
-  } catch (const std::exception &) {
-    return {};
-  } catch (...) {
-    return {};
-  }
+  return x87::Emit<ValueProgram>(f);
 }
 
 #else
@@ -346,17 +222,9 @@ void TOCFunctDDDoubleSafe::GenerateValueCode() {
   DerivativeCode.clear();
   DerivativeSlots.assign(static_cast<std::size_t>(MaxStackDepth()) + 1, 0.0);
 
-  ValueEntry = nullptr;
-  ValueCode.clear();
-  std::unique_ptr<ExecutableBlock> block;
-  if (IsWellFormed(Postfix, VariableCount, Constants.size())) {
-    ValueCode = EmitValueCode(*this);
-    if (!ValueCode.empty())
-      block = ExecutableBlock::Create(ValueCode);
-  }
-  if (block != nullptr)
-    ValueEntry = reinterpret_cast<EvaluatorEntry>(const_cast<void *>(block->Entry()));
-  ValueBlock = std::move(block);
+  const bool runnable = IsWellFormed(Postfix, VariableCount, Constants.size());
+  ValueEntry =
+      x87::Install(runnable ? EmitValueCode(*this) : std::vector<uint8_t>{}, ValueCode, ValueBlock);
 }
 
 } // namespace tandor

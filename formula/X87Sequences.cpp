@@ -1,5 +1,20 @@
 #include "formula/X87Sequences.h"
 
+#include <utility>
+
+namespace tandor::x87 {
+
+EvaluatorEntry Install(std::vector<uint8_t> bytes, std::vector<uint8_t> &code,
+                       std::unique_ptr<ExecutableBlock> &block) {
+  code = std::move(bytes);
+  block = code.empty() ? nullptr : ExecutableBlock::Create(code);
+  if (block == nullptr)
+    return nullptr;
+  return reinterpret_cast<EvaluatorEntry>(const_cast<void *>(block->Entry()));
+}
+
+} // namespace tandor::x87
+
 #ifdef TANDOR_X87_MACHINE_CODE
 
 #include <cstddef>
@@ -7,8 +22,10 @@
 namespace tandor::x87 {
 
 using namespace Xbyak::util;
+using evaluator::DecodeOperand;
 using evaluator::GuardConstants;
 using evaluator::Guards;
+using evaluator::OperandSource;
 
 Emitter::Emitter(std::size_t capacity) : Xbyak::CodeGenerator(capacity, Xbyak::DontSetProtectRWE) {}
 
@@ -24,6 +41,24 @@ void Emitter::LoadGuard(const double GuardConstants::*constant) {
   const auto offset =
       reinterpret_cast<std::size_t>(&(Guards.*constant)) - reinterpret_cast<std::size_t>(&Guards);
   fld(qword[GuardsBase + offset]);
+}
+
+void Emitter::LoadVariable(int index) {
+  fld(qword[ValuesBase + 8 * index]);
+}
+
+void Emitter::LoadOperand(unsigned char token, int k, int variableCount) {
+  if (token == '1') {
+    fld1();
+  } else if (token == 'p') {
+    fldpi();
+  } else {
+    const OperandSource source = DecodeOperand(k, variableCount);
+    if (source.kind == OperandSource::Variable)
+      LoadVariable(source.index);
+    else
+      fld(qword[ConstantsBase + 8 * source.index]);
+  }
 }
 
 // FPREM reduces by at most 2^63 times the modulus per step; the step is repeated until the
@@ -53,17 +88,7 @@ void Emitter::ReduceByPi() {
 }
 
 void Emitter::SafeDivide() {
-  Xbyak::Label divide, end;
-  fldz();
-  fcomip(st0, st1);
-  jne(divide);
-  fstp(st0);
-  LoadGuard(&GuardConstants::HugeValue);
-  fmulp(st1, st0);
-  jmp(end);
-  L(divide);
-  fdivp(st1, st0);
-  L(end);
+  GuardDivisor([this] { fdivp(st1, st0); }, [] {});
 }
 
 void Emitter::NaturalLog() {
@@ -74,27 +99,38 @@ void Emitter::NaturalLog() {
   fmulp(st1, st0);
 }
 
-void Emitter::SafeLn() {
-  Xbyak::Label log, end;
-  fldz();
-  fcomip(st0, st1);
-  jb(log);
-  fstp(st0);
+void Emitter::LoadLnOfNonPositive() {
   LoadGuard(&GuardConstants::ExpLimit);
   fchs();
-  jmp(end);
-  L(log);
-  NaturalLog();
-  L(end);
 }
 
-void Emitter::SafeExp2() {
-  Xbyak::Label big, positive, end;
+void Emitter::SafeLn() {
+  IfPositive([this] { NaturalLog(); }, [this] { LoadLnOfNonPositive(); });
+}
+
+template <class LoadBound> void Emitter::CompareBoundWithMagnitude(LoadBound loadBound) {
   fld(st0);
   fabs();
-  LoadGuard(&GuardConstants::ExpLimit);
+  loadBound();
   fcomip(st0, st1);
   fstp(st0);
+}
+
+void Emitter::CompareOneWithMagnitude() {
+  CompareBoundWithMagnitude([this] { fld1(); });
+}
+
+void Emitter::CompareZeroWithTopAndDrop() {
+  fldz();
+  fcomip(st0, st1);
+  fstp(st0);
+}
+
+// Beyond the limit the power is left to the guard constants instead of FSCALE, which would
+// overflow or lose the result.
+void Emitter::SafeExp2() {
+  Xbyak::Label big, positive, end;
+  CompareBoundWithMagnitude([this] { LoadGuard(&GuardConstants::ExpLimit); });
   jb(big);
   fld(st0);
   frndint();
@@ -110,9 +146,7 @@ void Emitter::SafeExp2() {
   fmulp(st1, st0);
   jmp(end);
   L(big);
-  fldz();
-  fcomip(st0, st1);
-  fstp(st0);
+  CompareZeroWithTopAndDrop();
   jb(positive);
   LoadGuard(&GuardConstants::TinyValue);
   jmp(end);
@@ -125,6 +159,89 @@ void Emitter::SafeExp() {
   fldl2e();
   fmulp(st1, st0);
   SafeExp2();
+}
+
+void Emitter::ArcTangent() {
+  fld1();
+  fpatan();
+}
+
+void Emitter::HyperbolicTangent() {
+  SafeExp();
+  fmul(st0, st0);
+  fld1();
+  fsubr(st0, st1);
+  fxch(st1);
+  fld1();
+  faddp(st1, st0);
+  fdivp(st1, st0);
+}
+
+void Emitter::Halve() {
+  fld1();
+  fchs();
+  fxch(st1);
+  fscale();
+  fstp(st1);
+}
+
+void Emitter::OneMinusSquare() {
+  fld(st0);
+  fmul(st0, st0);
+  fld1();
+  fsubrp(st1, st0);
+}
+
+void Emitter::RootOfOneMinusSquare() {
+  OneMinusSquare();
+  fsqrt();
+}
+
+void Emitter::RootOfSquareMinusOne() {
+  fld(st0);
+  fmul(st0, st0);
+  fld1();
+  fsubp(st1, st0);
+  fsqrt();
+}
+
+void Emitter::RootOfSquarePlusOne() {
+  fld(st0);
+  fmul(st0, st0);
+  fld1();
+  faddp(st1, st0);
+  fsqrt();
+}
+
+void Emitter::OnePlusAndOneMinus() {
+  fld(st0);
+  fld1();
+  faddp(st1, st0);
+  fxch(st1);
+  fld1();
+  fsubrp(st1, st0);
+}
+
+void Emitter::ArcCosineBeyondOne() {
+  Xbyak::Label aboveOne, end;
+  CompareZeroWithTopAndDrop();
+  jb(aboveOne);
+  fldpi();
+  jmp(end);
+  L(aboveOne);
+  fldz();
+  L(end);
+}
+
+void Emitter::ArcTanhBeyondOne() {
+  Xbyak::Label belowMinusOne, end;
+  CompareZeroWithTopAndDrop();
+  ja(belowMinusOne);
+  LoadGuard(&GuardConstants::HugeValue);
+  jmp(end);
+  L(belowMinusOne);
+  LoadGuard(&GuardConstants::MinusHugeValue);
+  L(end);
 }
 
 void Emitter::EnsureFree(int k) {
