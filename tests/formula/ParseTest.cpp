@@ -98,7 +98,8 @@ TEST(Scan, StopsAtDepthZeroOrAtTheEnclosingParenthesis) {
   // Backward from the last byte of {40} stops after '*'; index bytes are never tokens.
   const std::size_t at40 = t.size() - 4;
   EXPECT_EQ(ScanBackward(at40, t, "+-*/#"), at40 - 1);
-  EXPECT_EQ(ScanBackward(t.size() - 1, test::Tokens("({41}^{40})"), "+-*/#"), 0u);
+  const std::string group = test::Tokens("({41}^{40})");
+  EXPECT_EQ(ScanBackward(group.size() - 1, group, "+-*/#"), 0u);
   EXPECT_EQ(ScanBackward(4, test::Tokens("(u^{40}"), "+-*/#"), 1u);
 }
 
