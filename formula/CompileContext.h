@@ -49,6 +49,22 @@ inline constexpr std::array<WrittenFunction, 42> WrittenFunctions{{
     {"ARGSH", 'R'},   {"ARGSINH", 'R'},
 }};
 
+// The text is upper-cased before it is read, so letters are capitals from then on.
+constexpr bool IsDigit(char c) {
+  return c >= '0' && c <= '9';
+}
+constexpr bool IsLetter(char c) {
+  return c >= 'A' && c <= 'Z';
+}
+
+inline std::string UpperCase(std::string_view text) {
+  std::string upper(text);
+  for (char &c : upper)
+    if (c >= 'a' && c <= 'z')
+      c = static_cast<char>(c - 'a' + 'A');
+  return upper;
+}
+
 enum class TokenKind : uint8_t { Open, Close, Operator, Negate, Operand, Function, Other };
 
 // Class of a single byte; the operand marker stands for its whole pair.

@@ -4,22 +4,8 @@ namespace tandor {
 
 namespace {
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-bool IsLetter(char c) {
-  return c >= 'A' && c <= 'Z';
-}
 bool IsBlankLike(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
-}
-
-std::string UpperCase(std::string_view text) {
-  std::string upper(text);
-  for (char &c : upper)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return upper;
 }
 
 // The state of the normalising scan: what was written last and what was read last.

@@ -16,21 +16,12 @@ constexpr std::string_view AllowedLetters = "PQRSTUVWXYZ";
 // Operand indices are single bytes below the marker.
 constexpr std::size_t MaxLetters = 253;
 
-std::string UpperLetters(std::string_view letters) {
-  std::string upper(letters);
-  for (char &c : upper)
-    if (c >= 'a' && c <= 'z')
-      c = static_cast<char>(c - 'a' + 'A');
-  return upper;
-}
-
 bool IsAllowedLetter(char c) {
   return AllowedLetters.find(c) != std::string_view::npos;
 }
 
 StageResult SetVariables(CompileContext &context, std::string_view variables) {
-  context.VariableLetters =
-      variables.empty() ? std::string(AllowedLetters) : UpperLetters(variables);
+  context.VariableLetters = variables.empty() ? std::string(AllowedLetters) : UpperCase(variables);
   context.Formula.VariableCount = static_cast<int32_t>(context.VariableLetters.size());
   for (char c : context.VariableLetters)
     if (!IsAllowedLetter(c))
@@ -39,7 +30,7 @@ StageResult SetVariables(CompileContext &context, std::string_view variables) {
 }
 
 StageResult SetParameterLetters(CompileContext &context, std::string_view parameters) {
-  context.ParameterLetters = UpperLetters(parameters);
+  context.ParameterLetters = UpperCase(parameters);
   context.Formula.ParameterCount = static_cast<int32_t>(context.ParameterLetters.size());
   for (char c : context.ParameterLetters)
     if (context.VariableLetters.find(c) != std::string::npos || !IsAllowedLetter(c))

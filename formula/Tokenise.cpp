@@ -8,13 +8,6 @@ namespace tandor {
 
 namespace {
 
-bool IsDigit(char c) {
-  return c >= '0' && c <= '9';
-}
-bool IsLetter(char c) {
-  return c >= 'A' && c <= 'Z';
-}
-
 // Operand indices must stay below the marker byte and fit the 8-bit constant counter.
 constexpr int OperandLimit = 254;
 
