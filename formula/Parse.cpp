@@ -189,40 +189,33 @@ void ExpandIntegerPowers(CompileContext &context) {
   }
 }
 
-void ParseSum(std::string_view s, std::string &out) {
+namespace {
+
+// Operands separated by operators of one precedence, grouped to the left: each operand's
+// postfix, then the operator that joins it to what came before.
+void ParseLeftToRight(std::string_view s, std::string_view operators,
+                      void (*parseOperand)(std::string_view, std::string &), std::string &out) {
   if (s.empty())
     return;
-  ScanStop stop = ScanForward(0, s, "+-");
-  if (stop.Stop == 0) {
-    ParseProduct(s, out);
-    return;
-  }
-  ParseProduct(s.substr(0, stop.End + 1), out);
+  ScanStop stop = ScanForward(0, s, operators);
+  parseOperand(s.substr(0, stop.End + 1), out);
   while (stop.Stop != 0) {
     const char op = stop.Stop;
     const std::size_t start = stop.End + 2;
-    stop = ScanForward(start, s, "+-");
-    ParseProduct(s.substr(start, stop.End + 1 - start), out);
+    stop = ScanForward(start, s, operators);
+    parseOperand(s.substr(start, stop.End + 1 - start), out);
     out += op;
   }
 }
 
+} // namespace
+
+void ParseSum(std::string_view s, std::string &out) {
+  ParseLeftToRight(s, "+-", ParseProduct, out);
+}
+
 void ParseProduct(std::string_view s, std::string &out) {
-  if (s.empty())
-    return;
-  ScanStop stop = ScanForward(0, s, "*/");
-  if (stop.Stop == 0) {
-    ParsePower(s, out);
-    return;
-  }
-  ParsePower(s.substr(0, stop.End + 1), out);
-  while (stop.Stop != 0) {
-    const char op = stop.Stop;
-    const std::size_t start = stop.End + 2;
-    stop = ScanForward(start, s, "*/");
-    ParsePower(s.substr(start, stop.End + 1 - start), out);
-    out += op;
-  }
+  ParseLeftToRight(s, "*/", ParsePower, out);
 }
 
 void ParsePower(std::string_view s, std::string &out) {
