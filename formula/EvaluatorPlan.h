@@ -32,17 +32,13 @@ constexpr int RegisterPeak(unsigned char token, Pass pass) {
   switch (token) {
   case '+':
   case '-':
-    return derivative ? 1 : 0;
-  case '*':
-    return derivative ? 2 : 0;
-  case '/':
-    return derivative ? 2 : 1;
   case '#':
-    return derivative ? 1 : 0;
-  case 'D':
-    return derivative ? 2 : 0;
   case 'N':
     return derivative ? 1 : 0;
+  case '*':
+  case 'D':
+    return derivative ? 2 : 0;
+  case '/':
   case 'A':
   case 'B':
   case 'E':
