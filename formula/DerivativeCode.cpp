@@ -204,36 +204,41 @@ private:
     TimesSlot();
   }
 
-  void SquareRoot() {
+  // sqrt and ln: the slope is x' divided by what positive leaves above the value; where x <= 0
+  // the value is what otherwise loads and the slope 0.
+  template <class Positive, class Otherwise>
+  void SlopeByDivision(Positive positive, Otherwise otherwise) {
     IfPositive(
-        [this] {
-          fsqrt();
-          fld(st0);
-          fadd(st0, st0);
+        [&] {
+          positive();
           fld(Slot(Level));
           fdivrp(st1, st0);
         },
-        [this] {
-          fldz();
+        [&] {
+          otherwise();
           fldz();
         });
     fstp(Slot(Level));
   }
 
+  void SquareRoot() {
+    SlopeByDivision(
+        [this] {
+          fsqrt();
+          fld(st0);
+          fadd(st0, st0);
+        },
+        [this] { fldz(); });
+  }
+
   void Logarithm() {
-    IfPositive(
+    SlopeByDivision(
         [this] {
           fld(st0);
           NaturalLog();
           fxch(st1);
-          fld(Slot(Level));
-          fdivrp(st1, st0);
         },
-        [this] {
-          LoadLnOfNonPositive();
-          fldz();
-        });
-    fstp(Slot(Level));
+        [this] { LoadLnOfNonPositive(); });
   }
 
   // e/2 and -1/(2e) by scaling, then their sum and difference: sinh with cosh as its slope,
@@ -396,17 +401,15 @@ private:
   int Level = 0;
 };
 
-std::vector<uint8_t> EmitDerivativeCode(const TOCFunctDDDoubleSafe &f) {
-  return x87::Emit<DerivativeProgram>(f);
-}
-
-#else
-
-std::vector<uint8_t> EmitDerivativeCode(const TOCFunctDDDoubleSafe &) {
-  return {};
-}
-
 #endif
+
+std::vector<uint8_t> EmitDerivativeCode([[maybe_unused]] const TOCFunctDDDoubleSafe &f) {
+#ifdef TANDOR_X87_MACHINE_CODE
+  return x87::Emit<DerivativeProgram>(f);
+#else
+  return {};
+#endif
+}
 
 } // namespace
 

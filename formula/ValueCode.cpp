@@ -201,17 +201,15 @@ private:
   const TOCFunctDDDoubleSafe &F;
 };
 
-std::vector<uint8_t> EmitValueCode(const TOCFunctDDDoubleSafe &f) {
-  return x87::Emit<ValueProgram>(f);
-}
-
-#else
-
-std::vector<uint8_t> EmitValueCode(const TOCFunctDDDoubleSafe &) {
-  return {};
-}
-
 #endif
+
+std::vector<uint8_t> EmitValueCode([[maybe_unused]] const TOCFunctDDDoubleSafe &f) {
+#ifdef TANDOR_X87_MACHINE_CODE
+  return x87::Emit<ValueProgram>(f);
+#else
+  return {};
+#endif
+}
 
 } // namespace
 
