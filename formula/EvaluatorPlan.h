@@ -117,7 +117,7 @@ constexpr bool IsFunctionCode(unsigned char token) {
 
 // Where an operand of Postfix takes its value from.
 struct OperandSource {
-  enum Kind { Variable, Constant, One, Pi } kind = One;
+  enum Kind { Variable, Constant } kind = Variable;
   int index = 0; // element of values for a variable, slot of Constants otherwise
 };
 

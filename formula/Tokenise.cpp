@@ -77,10 +77,12 @@ char FindFunction(std::string_view spelling) {
   return 0;
 }
 
+namespace {
+
 // Turns the letters of a name into operands (and pi), joined by '*'; empty when a letter
 // belongs to no variable or parameter. The name is read from its last letter so that "PI"
 // is recognised before a lone P.
-static std::string LettersToOperands(std::string_view prefix, std::string_view letters) {
+std::string LettersToOperands(std::string_view prefix, std::string_view letters) {
   std::vector<std::string> pieces;
   std::size_t i = prefix.size();
   while (i > 0) {
@@ -104,6 +106,8 @@ static std::string LettersToOperands(std::string_view prefix, std::string_view l
   }
   return tokens;
 }
+
+} // namespace
 
 std::string SplitLetters(std::string_view name, bool &followed, std::string_view letters) {
   std::string_view prefix = name;
