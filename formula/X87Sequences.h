@@ -72,7 +72,7 @@ public:
   void HyperbolicTangent();
   // Scales x by 1/2 exactly.
   void Halve();
-  // x on top becomes 1 - x^2, and then its root; x stays below.
+  // With x on top: pushes 1 - x^2, or its root, above x.
   void OneMinusSquare();
   void RootOfOneMinusSquare();
   // The same for sqrt(x^2 - 1) and sqrt(x^2 + 1).
@@ -97,15 +97,15 @@ public:
   // a becomes a*1e24 and afterGuard runs.
   template <class Divide, class AfterGuard> void GuardDivisor(Divide divide, AfterGuard afterGuard);
 
+  std::vector<uint8_t> Bytes() const;
+
+private:
   // Keeps k registers free, spilling the oldest values to the machine stack.
   void EnsureFree(int k);
   void SpillBottom();
   void ReloadSpilled();
   int FreeRegisters = 8;
 
-  std::vector<uint8_t> Bytes() const;
-
-private:
   void ReduceByModulusOnTop();
   template <class LoadBound> void CompareBoundWithMagnitude(LoadBound loadBound);
 };
