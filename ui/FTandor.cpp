@@ -359,9 +359,13 @@ void TTandor::OnMethod(QAction *item) {
 // The picture
 
 void TTandor::OnPaintTandor(QPainter &painter) {
-  // Qt paints the box from state, so a repaint keeps a shown sibling circle rather than
-  // wiping it behind SiblingShown's back.
   painter.drawImage(0, 0, Picture);
+  // Only the sibling display's own repaints carry its circle; any other repaint (the window
+  // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
+  if (!SiblingRepaint) {
+    G.SiblingShown = false;
+    return;
+  }
   if (G.SiblingShown)
     DrawSiblingCircle(painter);
 }
@@ -399,8 +403,11 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
     if (found)
       DrawLittleCircle(sx, sy);
   }
-  if (wasShown || G.SiblingShown)
+  if (wasShown || G.SiblingShown) {
+    SiblingRepaint = true;
     RepaintPicture();
+    SiblingRepaint = false;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -158,6 +158,7 @@ private:
   int Method = 0;
   std::array<int, 2> PaintedCircle{64, 128}; // where the square shows its circle
   bool ClosingConfirmed = false;
+  bool SiblingRepaint = false; // the repaint under way shows or removes the sibling circle
   std::vector<QPointer<TManual1>> ManualWindows;
 };
 
