@@ -513,6 +513,15 @@ bool TTandor::eventFilter(QObject *watched, QEvent *event) {
 // ---------------------------------------------------------------------------------------------
 // Status bar and beep
 
+bool TTandor::event(QEvent *event) {
+  // Qt would show every menu item's (empty) status tip in the status bar while the mouse runs
+  // through the menus, wiping a message the user has not read yet. The bar shows only what the
+  // program puts there.
+  if (event->type() == QEvent::StatusTip)
+    return true;
+  return QMainWindow::event(event);
+}
+
 void TTandor::ShowStatus(const std::string &text) {
   InfoBar->showMessage(QString::fromStdString(text));
 }

@@ -135,6 +135,7 @@ public:
 protected:
   void closeEvent(QCloseEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
+  bool event(QEvent *event) override;
 
 private:
   void OnCreateForm();

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTemporaryDir>
 
 #include "WindowFixture.h"
@@ -433,6 +434,18 @@ TEST_F(RunTest, ARejectedReadShowsItsMessageWithABeepAndKeepsThePicture) {
   EXPECT_EQ(Status(), "The minimum of 'u' must be less than its maximum");
   EXPECT_EQ(Window->BeepCount, 1);
   EXPECT_EQ(Window->Picture, picture);
+}
+
+TEST_F(RunTest, MovingThroughTheMenusLeavesTheStatusBarMessage) {
+  Window->uMaxEdit->setText("-1");
+  PressDrawIt();
+  ASSERT_EQ(Status(), "The minimum of 'u' must be less than its maximum");
+  Window->menuBar()->setActiveAction(Window->FileMenu->menuAction());
+  QTest::keyClick(Window->FileMenu, Qt::Key_Down);
+  QTest::keyClick(Window->FileMenu, Qt::Key_Right);
+  QTest::keyClick(Window->EditMenu, Qt::Key_Down);
+  Window->EditMenu->hide();
+  EXPECT_EQ(Status(), "The minimum of 'u' must be less than its maximum");
 }
 
 } // namespace
