@@ -363,7 +363,11 @@ void TTandor::OnPaintTandor(QPainter &painter) {
   // Only the sibling display's own repaints carry its circle; any other repaint (the window
   // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
   if (!SiblingRepaint) {
-    G.SiblingShown = false;
+    if (G.SiblingShown) {
+      G.SiblingShown = false;
+      // Only part of the box may have been uncovered; the rest of the circle must go too.
+      Reloj->update();
+    }
     return;
   }
   if (G.SiblingShown)

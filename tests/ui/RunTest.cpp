@@ -329,6 +329,15 @@ TEST_F(RunTest, UncoveringThePictureShowsItWithoutTheCircle) {
   MoveMouse(Window->Reloj, PixelOf(0, 0.9).x(), PixelOf(0, 0.9).y());
   EXPECT_FALSE(G.SiblingShown);
   EXPECT_EQ(Screen(), picture);
+
+  // Uncovering only a corner far from the circle must not leave the circle on the screen
+  // while the window believes it gone.
+  MoveMouse(Window->Reloj, drawn.x(), drawn.y());
+  ASSERT_TRUE(G.SiblingShown);
+  Window->Reloj->repaint(QRect(0, 0, 10, 10));
+  QApplication::processEvents();
+  EXPECT_FALSE(G.SiblingShown);
+  EXPECT_EQ(Screen(), picture);
 }
 
 TEST_F(RunTest, TheLinearCaseShowsItsSiblingFromItsOwnRows) {
