@@ -16,8 +16,10 @@ namespace tandor {
 
 namespace {
 
-constexpr int StartWidth = 423;
-constexpr int StartHeight = 492;
+// Client area of a window whose outer size is 423 x 492, with a 4-pixel border and a 23-pixel
+// caption bar.
+constexpr int StartWidth = 423 - 2 * 4;
+constexpr int StartHeight = 492 - 2 * 4 - 23;
 constexpr QRect StartText(8, 88, 400, 365);
 
 QLabel *MakeLabel(QWidget *parent, int left, int top, const QString &text, const FontSpec &font,

@@ -359,9 +359,17 @@ void TTandor::OnMethod(QAction *item) {
 // The picture
 
 void TTandor::OnPaintTandor(QPainter &painter) {
-  // Qt paints the box from state, so a repaint keeps a shown sibling circle rather than
-  // wiping it behind SiblingShown's back.
   painter.drawImage(0, 0, Picture);
+  // Only the sibling display's own repaints carry its circle; any other repaint (the window
+  // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
+  if (!SiblingRepaint) {
+    if (G.SiblingShown) {
+      G.SiblingShown = false;
+      // Only part of the box may have been uncovered; the rest of the circle must go too.
+      Reloj->update();
+    }
+    return;
+  }
   if (G.SiblingShown)
     DrawSiblingCircle(painter);
 }
@@ -399,8 +407,11 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
     if (found)
       DrawLittleCircle(sx, sy);
   }
-  if (wasShown || G.SiblingShown)
+  if (wasShown || G.SiblingShown) {
+    SiblingRepaint = true;
     RepaintPicture();
+    SiblingRepaint = false;
+  }
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -505,6 +516,15 @@ bool TTandor::eventFilter(QObject *watched, QEvent *event) {
 
 // ---------------------------------------------------------------------------------------------
 // Status bar and beep
+
+bool TTandor::event(QEvent *event) {
+  // Qt would show every menu item's (empty) status tip in the status bar while the mouse runs
+  // through the menus, wiping a message the user has not read yet. The bar shows only what the
+  // program puts there.
+  if (event->type() == QEvent::StatusTip)
+    return true;
+  return QMainWindow::event(event);
+}
 
 void TTandor::ShowStatus(const std::string &text) {
   InfoBar->showMessage(QString::fromStdString(text));

@@ -135,6 +135,7 @@ public:
 protected:
   void closeEvent(QCloseEvent *event) override;
   bool eventFilter(QObject *watched, QEvent *event) override;
+  bool event(QEvent *event) override;
 
 private:
   void OnCreateForm();
@@ -158,6 +159,7 @@ private:
   int Method = 0;
   std::array<int, 2> PaintedCircle{64, 128}; // where the square shows its circle
   bool ClosingConfirmed = false;
+  bool SiblingRepaint = false; // the repaint under way shows or removes the sibling circle
   std::vector<QPointer<TManual1>> ManualWindows;
 };
 

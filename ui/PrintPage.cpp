@@ -108,7 +108,7 @@ private:
       if (Depth == 0)
         Multiplicative = {i + 1, 0, true};
     }
-    if (IsListSign(c)) {
+    if (IsListSign(c) && !IsDecimalPoint(i)) {
       if (Depth == 0)
         Additive = {i + 1, 0, true};
       else if (Depth > 0)
@@ -116,6 +116,13 @@ private:
     }
     if ((c == '*' || c == '/') && Depth == 0)
       Multiplicative = {i + 1, 0, true};
+  }
+
+  // In 0.25 or 2,5 the sign is part of the number; a line ending there would print another
+  // number than the formula holds.
+  bool IsDecimalPoint(std::size_t i) const {
+    const auto digit = [](char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; };
+    return i > 0 && i + 1 < Body.size() && digit(Body[i - 1]) && digit(Body[i + 1]);
   }
 
   bool Fits(std::size_t i) {

@@ -9,7 +9,9 @@ class QWidget;
 
 namespace tandor {
 
-inline const QString TandorFileFilter = QStringLiteral("Tandor File (*.tdr);;All Files (*.*)");
+// "All Files" must show every file; here names need not hold a dot, so its pattern is * where
+// *.* would hide files such as "surface".
+inline const QString TandorFileFilter = QStringLiteral("Tandor File (*.tdr);;All Files (*)");
 
 class WindowDialogs {
 public:

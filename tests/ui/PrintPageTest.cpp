@@ -91,6 +91,18 @@ INSTANTIATE_TEST_SUITE_P(
                   Repeat("(uu", "+uu", 40) + ")*v",
                   Wide,
                   {{0, 90}, {90, 126}}},
+        // A point or comma between digits is part of a number, not a place to break: the
+        // break stays before the last "+" (at 86) rather than inside 0.5 (after 89).
+        BreakCase{"NotInsideANumber",
+                  "x(u,v) = ",
+                  Repeat("u", " + 0.5v", 15),
+                  Wide,
+                  {{0, 86}, {86, 106}}},
+        BreakCase{"NotInsideANumberWrittenWithAComma",
+                  "x(u,v) = ",
+                  Repeat("u", " + 0,5v", 15),
+                  Wide,
+                  {{0, 86}, {86, 106}}},
         BreakCase{"ShortStaysWhole", "x(u,v) = ", "u + v", Wide, {{0, 5}}}),
     [](const ::testing::TestParamInfo<BreakCase> &info) { return std::string(info.param.name); });
 

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QFile>
 #include <QMenu>
+#include <QMenuBar>
 #include <QTemporaryDir>
 
 #include "WindowFixture.h"
@@ -27,6 +28,15 @@ int CountColour(const QImage &image, QColor colour, QRect area) {
 QPoint PixelOf(double u, double v) {
   return {static_cast<int>(std::lround((u + 1) * 200)),
           static_cast<int>(std::lround((1 - v) * 200))};
+}
+
+// A blue pixel of the picture within two pixels of near; (-1, -1) when there is none.
+QPoint DrawnPixelNear(const QImage &picture, QPoint near) {
+  for (int dy = -2; dy <= 2; ++dy)
+    for (int dx = -2; dx <= 2; ++dx)
+      if (picture.pixelColor(near + QPoint(dx, dy)) == Blue)
+        return near + QPoint(dx, dy);
+  return {-1, -1};
 }
 
 class RunTest : public WindowTest {
@@ -264,14 +274,7 @@ TEST_F(RunTest, TheSiblingCircleMarksTheOtherHalfAndGoesAwayWithTheMouse) {
   PressDrawIt();
   const QImage picture = Window->Picture;
   // A drawn pixel near (0.5, 0.25); its sibling lies near (-0.5, 0.25).
-  const QPoint near = PixelOf(0.5, 0.25);
-  QPoint drawn(-1, -1);
-  for (int dy = -2; dy <= 2 && drawn.x() < 0; ++dy)
-    for (int dx = -2; dx <= 2; ++dx)
-      if (picture.pixelColor(near + QPoint(dx, dy)) == Blue) {
-        drawn = near + QPoint(dx, dy);
-        break;
-      }
+  const QPoint drawn = DrawnPixelNear(picture, PixelOf(0.5, 0.25));
   ASSERT_GE(drawn.x(), 0);
   MoveMouse(Window->Reloj, drawn.x(), drawn.y());
   ASSERT_TRUE(G.SiblingShown);
@@ -301,6 +304,40 @@ TEST_F(RunTest, TheSiblingCircleMarksTheOtherHalfAndGoesAwayWithTheMouse) {
   // Below the picture (a drag leaving the box) nothing is looked up.
   MoveMouse(Window->Reloj, drawn.x(), 401);
   EXPECT_FALSE(G.SiblingShown);
+}
+
+TEST_F(RunTest, UncoveringThePictureShowsItWithoutTheCircle) {
+  SetFold();
+  PressDrawIt();
+  const QImage picture = Window->Picture.convertToFormat(QImage::Format_RGB32);
+  const QPoint drawn = DrawnPixelNear(picture, PixelOf(0.5, 0.25));
+  ASSERT_GE(drawn.x(), 0);
+  MoveMouse(Window->Reloj, drawn.x(), drawn.y());
+  ASSERT_TRUE(G.SiblingShown);
+  ASSERT_NE(Screen(), picture);
+
+  // Covered and uncovered: the platform asks for a paint of the whole box.
+  Window->Reloj->repaint();
+  EXPECT_FALSE(G.SiblingShown);
+  EXPECT_EQ(Screen(), picture);
+
+  // The next move must draw a circle, not remove one that is no longer there.
+  MoveMouse(Window->Reloj, drawn.x(), drawn.y());
+  EXPECT_TRUE(G.SiblingShown);
+  EXPECT_NE(Screen(), picture);
+  // And the move after it removes it again.
+  MoveMouse(Window->Reloj, PixelOf(0, 0.9).x(), PixelOf(0, 0.9).y());
+  EXPECT_FALSE(G.SiblingShown);
+  EXPECT_EQ(Screen(), picture);
+
+  // Uncovering only a corner far from the circle must not leave the circle on the screen
+  // while the window believes it gone.
+  MoveMouse(Window->Reloj, drawn.x(), drawn.y());
+  ASSERT_TRUE(G.SiblingShown);
+  Window->Reloj->repaint(QRect(0, 0, 10, 10));
+  QApplication::processEvents();
+  EXPECT_FALSE(G.SiblingShown);
+  EXPECT_EQ(Screen(), picture);
 }
 
 TEST_F(RunTest, TheLinearCaseShowsItsSiblingFromItsOwnRows) {
@@ -406,6 +443,18 @@ TEST_F(RunTest, ARejectedReadShowsItsMessageWithABeepAndKeepsThePicture) {
   EXPECT_EQ(Status(), "The minimum of 'u' must be less than its maximum");
   EXPECT_EQ(Window->BeepCount, 1);
   EXPECT_EQ(Window->Picture, picture);
+}
+
+TEST_F(RunTest, MovingThroughTheMenusLeavesTheStatusBarMessage) {
+  Window->uMaxEdit->setText("-1");
+  PressDrawIt();
+  ASSERT_EQ(Status(), "The minimum of 'u' must be less than its maximum");
+  Window->menuBar()->setActiveAction(Window->FileMenu->menuAction());
+  QTest::keyClick(Window->FileMenu, Qt::Key_Down);
+  QTest::keyClick(Window->FileMenu, Qt::Key_Right);
+  QTest::keyClick(Window->EditMenu, Qt::Key_Down);
+  Window->EditMenu->hide();
+  EXPECT_EQ(Status(), "The minimum of 'u' must be less than its maximum");
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QLineEdit>
 #include <QPrinter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
@@ -88,7 +89,14 @@ protected:
                      Qt::NoButton, buttons, Qt::NoModifier);
     QApplication::sendEvent(box, &move);
   }
-  QImage Screen() const { return Window->Reloj->grab().toImage(); }
+  // What the picture box shows, read back from the window's pixels without repainting it.
+  QImage Screen() const {
+    const QPoint at = Window->Reloj->mapTo(Window.get(), QPoint(0, 0));
+    return Window->screen()
+        ->grabWindow(Window->winId(), at.x(), at.y(), 400, 400)
+        .toImage()
+        .convertToFormat(QImage::Format_RGB32);
+  }
 
   Glob G;
   MapFunctions Map;
