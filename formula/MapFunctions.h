@@ -11,11 +11,11 @@ class MapFunctions {
 public:
   std::array<TOCFunctDDDoubleSafe, 3> Functions; // x, y, z
 
-  TOCFunctDDDoubleSafe& operator[](int c) { return Functions[c]; }
-  const TOCFunctDDDoubleSafe& operator[](int c) const { return Functions[c]; }
+  TOCFunctDDDoubleSafe &operator[](int c) { return Functions[c]; }
+  const TOCFunctDDDoubleSafe &operator[](int c) const { return Functions[c]; }
 
   // F(u, v), evaluated in the order x, y, z with the p and q last given to the functions.
-  void EvaluateMap(double& x, double& y, double& z, double u, double v) {
+  void EvaluateMap(double &x, double &y, double &z, double u, double v) {
     ++Evaluations;
     const double uv[2] = {u, v};
     x = Functions[0].Evaluate(uv);
@@ -23,9 +23,14 @@ public:
     z = Functions[2].Evaluate(uv);
   }
 
+  // So that the solvers can take the map wherever they take "evaluate F at (u, v)".
+  void operator()(double &x, double &y, double &z, double u, double v) {
+    EvaluateMap(x, y, z, u, v);
+  }
+
   void SetParameters(double p, double q) {
     const double pq[2] = {p, q};
-    for (auto& f : Functions)
+    for (auto &f : Functions)
       tandor::SetParameters(f, pq);
   }
 

@@ -11,8 +11,7 @@ namespace {
 class TrianglesSolver final : public LocusMethodSolver {
 public:
   void Compute(Glob &glob, MapFunctions &map, RunControl &control) override {
-    Evaluate.Map = &map;
-    Dib->ComputeByTriangles(Evaluate, glob.DomainLow, glob.DomainHigh, control);
+    Dib->ComputeByTriangles(map, glob.DomainLow, glob.DomainHigh, control);
   }
   void Draw(Canvas &canvas, const PixelRect &rect, bool, Glob &glob) override {
     Dib->DrawTriangleLocus(canvas, rect, glob.DomainLow, glob.DomainHigh);
@@ -24,13 +23,6 @@ public:
   }
 
 private:
-  struct EvaluateMap {
-    MapFunctions *Map = nullptr;
-    void operator()(double &x, double &y, double &z, double u, double v) const {
-      Map->EvaluateMap(x, y, z, u, v);
-    }
-  };
-  EvaluateMap Evaluate;
   // On the heap: the triangle table alone is some 1.5 MB.
   std::unique_ptr<CalcDib> Dib = std::make_unique<CalcDib>();
 };

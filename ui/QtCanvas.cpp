@@ -10,7 +10,7 @@ namespace tandor {
 
 namespace {
 
-QString FallbackFamily(const QString& name) {
+QString FallbackFamily(const QString &name) {
   const QString n = name.toLower();
   if (n.contains("times"))
     return "Liberation Serif";
@@ -21,7 +21,7 @@ QString FallbackFamily(const QString& name) {
 
 } // namespace
 
-QFont MakeFont(const FontSpec& spec) {
+QFont MakeFont(const FontSpec &spec) {
   const QString name = QString::fromStdString(spec.Name);
   QFont font;
   font.setFamilies({name, FallbackFamily(name)});
@@ -30,7 +30,7 @@ QFont MakeFont(const FontSpec& spec) {
   return font;
 }
 
-QtCanvas::QtCanvas(QPainter& painter) : Painter(painter) {
+QtCanvas::QtCanvas(QPainter &painter) : Painter(painter) {
   Painter.setRenderHint(QPainter::Antialiasing, false);
   Painter.setRenderHint(QPainter::TextAntialiasing, true);
 }
@@ -40,9 +40,11 @@ void QtCanvas::SetBrush(Rgb colour) {
   BrushClear = false;
 }
 
-void QtCanvas::SetBrushClear() { BrushClear = true; }
+void QtCanvas::SetBrushClear() {
+  BrushClear = true;
+}
 
-void QtCanvas::FillRect(const PixelRect& r) {
+void QtCanvas::FillRect(const PixelRect &r) {
   if (BrushClear)
     return;
   Painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -62,7 +64,9 @@ void QtCanvas::ApplyPenMode() {
                                                   : QPainter::CompositionMode_SourceOver);
 }
 
-void QtCanvas::MoveTo(int x, int y) { Current = QPoint(x, y); }
+void QtCanvas::MoveTo(int x, int y) {
+  Current = QPoint(x, y);
+}
 
 void QtCanvas::LineTo(int x, int y) {
   const QPoint from = Current;
@@ -114,7 +118,9 @@ void QtCanvas::SetPixel(int x, int y, Rgb colour) {
   ApplyPenMode();
 }
 
-void QtCanvas::SetFont(const FontSpec& font) { Painter.setFont(MakeFont(font)); }
+void QtCanvas::SetFont(const FontSpec &font) {
+  Painter.setFont(MakeFont(font));
+}
 
 void QtCanvas::TextOut(int x, int y, std::string_view text) {
   const QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
@@ -129,10 +135,12 @@ int QtCanvas::TextWidth(std::string_view text) {
   return QFontMetrics(Painter.font()).horizontalAdvance(s);
 }
 
-void QtCanvas::SetClipRect(const PixelRect& r) {
+void QtCanvas::SetClipRect(const PixelRect &r) {
   Painter.setClipRect(QRect(r.Left, r.Top, r.Width(), r.Height()), Qt::IntersectClip);
 }
 
-void QtCanvas::ClearClip() { Painter.setClipping(false); }
+void QtCanvas::ClearClip() {
+  Painter.setClipping(false);
+}
 
 } // namespace tandor

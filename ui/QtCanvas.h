@@ -12,32 +12,34 @@ namespace tandor {
 
 // A QFont for the family named by the design of a control, falling back to the metric-compatible
 // Liberation family when the named one is not installed. Height is the character height in pixels.
-QFont MakeFont(const FontSpec& spec);
+QFont MakeFont(const FontSpec &spec);
 
-inline QColor ToQColor(Rgb c) { return QColor(c.r, c.g, c.b); }
+inline QColor ToQColor(Rgb c) {
+  return QColor(c.r, c.g, c.b);
+}
 
 class QtCanvas final : public Canvas {
 public:
-  explicit QtCanvas(QPainter& painter);
+  explicit QtCanvas(QPainter &painter);
 
   void SetBrush(Rgb colour) override;
   void SetBrushClear() override;
-  void FillRect(const PixelRect& rect) override;
+  void FillRect(const PixelRect &rect) override;
   void SetPen(Rgb colour, int width, PenMode mode) override;
   void MoveTo(int x, int y) override;
   void LineTo(int x, int y) override;
   void Ellipse(int left, int top, int right, int bottom) override;
   void SetPixel(int x, int y, Rgb colour) override;
-  void SetFont(const FontSpec& font) override;
+  void SetFont(const FontSpec &font) override;
   void TextOut(int x, int y, std::string_view text) override;
   int TextWidth(std::string_view text) override;
-  void SetClipRect(const PixelRect& rect) override;
+  void SetClipRect(const PixelRect &rect) override;
   void ClearClip() override;
 
 private:
   void ApplyPenMode();
 
-  QPainter& Painter;
+  QPainter &Painter;
   QPoint Current;
   Rgb PenColour = Black;
   int PenWidth = 1;
