@@ -86,8 +86,10 @@ PairTracer::SampleBox PairTracer::BoundsOfSamples(const std::array<Vector3, 9> &
 void PairTracer::ResetTrace() {
   TraceList.clear(); // keeps its capacity: a recomputation during a drag allocates nothing
   TraceList.reserve(100);
-  SiblingRows.clear();
-  SiblingRows.shrink_to_fit();
+  // While a run computes, no sibling is offered; the rows keep their storage for the next
+  // drawing.
+  for (auto &row : SiblingRows)
+    row.clear();
 }
 
 bool PairTracer::InsidePairDomain(const PointPair &x) const {

@@ -61,8 +61,11 @@ void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoi
                SiblingTable* rows) {
   const int H = rect.Height();
   if (rows != nullptr) {
-    // An upside-down rectangle must not turn into a huge table.
-    rows->assign(static_cast<std::size_t>(H > 0 ? H : 0) + 1, {});
+    // An upside-down rectangle must not turn into a huge table. Rows are emptied rather than
+    // replaced, so a drag that redraws on every move reuses their storage.
+    rows->resize(static_cast<std::size_t>(H > 0 ? H : 0) + 1);
+    for (auto& row : *rows)
+      row.clear();
   }
   const PixelMapping map(rect, domainLow, domainHigh);
   canvas.FillRect(rect);
