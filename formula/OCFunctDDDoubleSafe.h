@@ -72,7 +72,7 @@ public:
   // The postfix program in a readable spelling, e.g. "u v * 2 +".
   std::string PostfixText() const;
 
-  // Fields, in the order of the design.
+  // Fields.
   std::string FormulaText;
   std::vector<double> DerivativeSlots; // index 0 unused; must not move once code refers to it
   std::vector<uint8_t> ValueCode;

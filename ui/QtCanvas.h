@@ -10,7 +10,7 @@
 
 namespace tandor {
 
-// A QFont for the family named by the design of a control, falling back to the metric-compatible
+// A QFont for the family a control names, falling back to the metric-compatible
 // Liberation family when the named one is not installed. Height is the character height in pixels.
 QFont MakeFont(const FontSpec &spec);
 
