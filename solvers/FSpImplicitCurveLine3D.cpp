@@ -228,7 +228,7 @@ bool TImplicitCurveLine3D::DescendToLocus(const Vector3 &start, Vector3 &S) {
   if (total < 1e-14)
     StepLength = MaxStep;
   else
-    StepLength = std::min(0.1 * StepLength * StepLength / total, MaxStep);
+    StepLength = std::min(0.1 * (StepLength * StepLength) / total, MaxStep);
   if (StepLength < MinStep)
     StepLength = MinStep;
   return true;
