@@ -12,29 +12,40 @@ PointPair PairOf(const Vector2 &direction, const Vector3 &S) {
   return {mu + b * t, mv - a * t, mu - b * t, mv + a * t};
 }
 
-double LinearCase::Component(int component, const Vector3 &S) {
-  const double t = S[2];
+bool LinearCase::Arguments(const Vector3 &S, double (&first)[4], double (&second)[4]) const {
   // Pairs of nearly equal points are never zeros: the trivial solutions are not traced.
-  if (!(std::fabs(t) > 1e-6))
-    return 1.0;
+  if (!(std::fabs(S[2]) > 1e-6))
+    return false;
   const PointPair P = PairOf(State.LinearDirection, S);
   const double p = State.ParamValue[0], q = State.ParamValue[1];
-  const double first[4] = {P[0], P[1], p, q};
-  const double second[4] = {P[2], P[3], p, q};
-  const PlaneFunction &f = component == 0 ? Y : Z;
+  first[0] = P[0], first[1] = P[1], first[2] = p, first[3] = q;
+  second[0] = P[2], second[1] = P[3], second[2] = p, second[3] = q;
+  return true;
+}
+
+double LinearCase::Difference(const PlaneFunction &f, const double (&first)[4],
+                              const double (&second)[4], double t) {
   FunctionEvaluations += 2;
   return (f(first) - f(second)) / t;
 }
 
 double LinearCase::ResidualComponent(int component, const Vector3 &S) {
   ++ComponentCalls;
-  return Component(component, S);
+  double first[4], second[4];
+  if (!Arguments(S, first, second))
+    return 1.0;
+  return Difference(component == 0 ? Y : Z, first, second, S[2]);
 }
 
 void LinearCase::LinearResidual(Vector2 &G, const Vector3 &S) {
   ++ResidualCalls;
-  G[0] = Component(0, S);
-  G[1] = Component(1, S);
+  double first[4], second[4];
+  if (!Arguments(S, first, second)) {
+    G = {1.0, 1.0};
+    return;
+  }
+  G[0] = Difference(Y, first, second, S[2]);
+  G[1] = Difference(Z, first, second, S[2]);
 }
 
 bool LinearCase::LinearInside(const Vector3 &S) const {

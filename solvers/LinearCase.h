@@ -43,7 +43,11 @@ public:
   uint64_t ComponentCalls = 0;
 
 private:
-  double Component(int component, const Vector3 &S);
+  // The values (u, v, p, q) of both points of the pair; false for a pair of nearly equal points,
+  // whose residual is (1, 1).
+  bool Arguments(const Vector3 &S, double (&first)[4], double (&second)[4]) const;
+  double Difference(const PlaneFunction &f, const double (&first)[4], const double (&second)[4],
+                    double t);
   static void ResidualThunk(void *c, Vector2 &G, const Vector3 &S);
   static double ComponentThunk(void *c, int component, const Vector3 &S);
   static bool InsideThunk(void *c, const Vector3 &S);
