@@ -72,7 +72,9 @@ mode_t ModeForNewFile(const std::string &target) {
 }
 
 std::string ReadWholeFile(const std::string &path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without O_NONBLOCK a named pipe would hold the open until some writer appeared; a regular
+  // file reads the same either way.
+  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
   if (fd < 0)
     throw DataFileError(path, SystemReason(errno));
   struct FdCloser {

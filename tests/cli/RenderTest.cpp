@@ -179,6 +179,10 @@ TEST_F(RenderTest, FileErrorsNameTheFileAndTheReason) {
   const std::string csv = Path("no/such/folder/out.csv");
   EXPECT_EQ(Cli({"render", Problem(), "--csv", csv}), 1);
   EXPECT_NE(err.find(csv), std::string::npos) << err;
+  const std::string svg = Path("no/such/folder/out.svg");
+  EXPECT_EQ(Cli({"render", Problem(), "--svg", svg}), 1);
+  EXPECT_NE(err.find(svg), std::string::npos) << err;
+  EXPECT_EQ(err.find("Success"), std::string::npos) << err;
 }
 
 TEST_F(RenderTest, UsageErrors) {

@@ -172,6 +172,11 @@ TEST_F(DataFileTest, BadFilesAreRefusedWithTheirReason) {
   EXPECT_EQ(ReadFailure(huge), "the file is too large to be a data file");
   fs::remove(huge);
 
+  // A named pipe with no writer would block an ordinary open for ever.
+  const std::string pipe = Path("pipe.tdr");
+  ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_EQ(ReadFailure(pipe), "it is not a regular file");
+
   if (geteuid() != 0) {
     const std::string locked = Path("locked.tdr");
     WriteDataFile(locked, problem);
