@@ -1,5 +1,6 @@
 #include "solvers/LinearCase.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "solvers/TraceDrawing.h"
@@ -18,8 +19,9 @@ bool LinearCase::Arguments(const Vector3 &S, double (&first)[4], double (&second
     return false;
   const PointPair P = PairOf(State.LinearDirection, S);
   const double p = State.ParamValue[0], q = State.ParamValue[1];
-  first[0] = P[0], first[1] = P[1], first[2] = p, first[3] = q;
-  second[0] = P[2], second[1] = P[3], second[2] = p, second[3] = q;
+  const double values[2][4] = {{P[0], P[1], p, q}, {P[2], P[3], p, q}};
+  std::copy(values[0], values[0] + 4, first);
+  std::copy(values[1], values[1] + 4, second);
   return true;
 }
 
