@@ -347,7 +347,8 @@ bool TImplicitCurve4D::TangentOfLocus(const PointPair &x, Vector4 &t) const {
   const std::array<Vector4, 3> J = AnalyticJacobian(x);
   const Vector4 c = Cross4(J[0], J[1], J[2]);
   const double m = Norm4(c);
-  if (!(m > 1e-12))
+  // Huge derivatives can overflow the cross product: an infinite norm gives no direction.
+  if (!(m > 1e-12) || !std::isfinite(m))
     return false;
   for (int i = 0; i < 4; ++i)
     t[i] = c[i] / m;
