@@ -131,10 +131,11 @@ Vector4 TImplicitCurve4D::GradientRow(const PointPair &x, int c) const {
   const ValueAndDerivative a1 = Coordinates.WithDerivative(c, x[0], x[1], 1, 0);
   const ValueAndDerivative a2 = Coordinates.WithDerivative(c, x[2], x[3], 1, 0);
   const double G = (a2.Value - a1.Value) * e;
-  const double t = (x[2] - x[0]) * G * e * e;
+  const double e2 = e * e;
+  const double t = (x[2] - x[0]) * G * e2;
   const ValueAndDerivative b1 = Coordinates.WithDerivative(c, x[0], x[1], 0, 1);
   const ValueAndDerivative b2 = Coordinates.WithDerivative(c, x[2], x[3], 0, 1);
-  const double tv = (x[3] - x[1]) * G * e * e;
+  const double tv = (x[3] - x[1]) * G * e2;
   return {-e * a1.Derivative + t, -e * b1.Derivative + tv, e * a2.Derivative - t,
           e * b2.Derivative - tv};
 }
