@@ -36,12 +36,6 @@ inline double Dot4(const Vector4& a, const Vector4& b) {
                              Extended(a[2]) * b[2] + Extended(a[3]) * b[3]);
 }
 
-// (a - b) . c
-inline double DiffDot3(const Vector3& a, const Vector3& b, const Vector3& c) {
-  return static_cast<double>((Extended(a[0]) - b[0]) * c[0] + (Extended(a[1]) - b[1]) * c[1] +
-                             (Extended(a[2]) - b[2]) * c[2]);
-}
-
 inline Vector3 Cross3(const Vector3& a, const Vector3& b) {
   return {static_cast<double>(Extended(a[1]) * b[2] - Extended(a[2]) * b[1]),
           static_cast<double>(Extended(a[2]) * b[0] - Extended(a[0]) * b[2]),

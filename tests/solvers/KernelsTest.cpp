@@ -109,7 +109,6 @@ TEST(Norms, AndDistances) {
   EXPECT_DOUBLE_EQ(Distance3({1, 1, 1}, {4, 5, 13}), 13);
   EXPECT_DOUBLE_EQ(Distance4({1, 1, 1, 1}, {2, 2, 2, 2}), 2);
   EXPECT_DOUBLE_EQ(Dot4({1, 2, 3, 4}, {1, 1, 1, 1}), 10);
-  EXPECT_DOUBLE_EQ(DiffDot3({2, 2, 2}, {1, 1, 1}, {1, 2, 3}), 6);
   EXPECT_EQ(Cross3({1, 0, 0}, {0, 1, 0}), (Vector3{0, 0, 1}));
 }
 
