@@ -245,7 +245,7 @@ void TImplicitCurve4D::AdaptStepLength(const PointPair &start, const PointPair &
     StepLength = MaxStep;
     return;
   }
-  StepLength = std::min(MaxStep, 0.1 * StepLength * StepLength / s);
+  StepLength = std::min(MaxStep, 0.1 * (StepLength * StepLength) / s);
   if (StepLength < MinStep)
     StepLength = MinStep;
 }

@@ -117,7 +117,7 @@ TEST(GradualDescend, KeepsAPairOnTheLocusAndAdaptsTheStepAfterAWalk) {
   EXPECT_NEAR(x[1], x[0] * x[0], 1e-6);
   EXPECT_NEAR(x[2], -x[0], 1e-6);
   const double s = Distance4(start, x);
-  EXPECT_DOUBLE_EQ(t->StepLength, std::max(t->MinStep, std::min(t->MaxStep, 0.1 * h * h / s)));
+  EXPECT_DOUBLE_EQ(t->StepLength, std::max(t->MinStep, std::min(t->MaxStep, 0.1 * (h * h) / s)));
 }
 
 // On (-a, 0.1, a, 0.1) of the symmetric map only the third residual component is non-zero: a
