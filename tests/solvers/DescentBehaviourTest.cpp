@@ -279,6 +279,8 @@ TEST(DescentCorrector, AdaptsTheStepOnlyAfterAWalk) {
       {"a walk of no length", onLocus, 0.0123, 0, true, maxStep},
       {"a long step against a short walk", nearLocus, 1, -1, true, maxStep},
       {"a short step against a long walk", nearLocus, 1e-4, -1, true, minStep},
+      // With no tolerance at all the walk ends at its first correction not longer than MinStep.
+      {"a correction below MinStep ends the walk", nearLocus, 1, 0, true, maxStep},
       {"a start outside D", {0, -0.5, 0, 1.5}, 0.0123, -1, false, 0.0123},
   };
   const double ownTolerance = tracer->ResidualTolerance;
