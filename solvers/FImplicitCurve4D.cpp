@@ -131,10 +131,11 @@ Vector4 TImplicitCurve4D::GradientRow(const PointPair &x, int c) const {
   const ValueAndDerivative a1 = Coordinates.WithDerivative(c, x[0], x[1], 1, 0);
   const ValueAndDerivative a2 = Coordinates.WithDerivative(c, x[2], x[3], 1, 0);
   const double G = (a2.Value - a1.Value) * e;
-  const double t = (x[2] - x[0]) * G * e * e;
+  const double e2 = e * e;
+  const double t = (x[2] - x[0]) * G * e2;
   const ValueAndDerivative b1 = Coordinates.WithDerivative(c, x[0], x[1], 0, 1);
   const ValueAndDerivative b2 = Coordinates.WithDerivative(c, x[2], x[3], 0, 1);
-  const double tv = (x[3] - x[1]) * G * e * e;
+  const double tv = (x[3] - x[1]) * G * e2;
   return {-e * a1.Derivative + t, -e * b1.Derivative + tv, e * a2.Derivative - t,
           e * b2.Derivative - tv};
 }
@@ -244,7 +245,7 @@ void TImplicitCurve4D::AdaptStepLength(const PointPair &start, const PointPair &
     StepLength = MaxStep;
     return;
   }
-  StepLength = std::min(MaxStep, 0.1 * StepLength * StepLength / s);
+  StepLength = std::min(MaxStep, 0.1 * (StepLength * StepLength) / s);
   if (StepLength < MinStep)
     StepLength = MinStep;
 }
@@ -347,7 +348,8 @@ bool TImplicitCurve4D::TangentOfLocus(const PointPair &x, Vector4 &t) const {
   const std::array<Vector4, 3> J = AnalyticJacobian(x);
   const Vector4 c = Cross4(J[0], J[1], J[2]);
   const double m = Norm4(c);
-  if (!(m > 1e-12))
+  // Huge derivatives can overflow the cross product: an infinite norm gives no direction.
+  if (!(m > 1e-12) || !std::isfinite(m))
     return false;
   for (int i = 0; i < 4; ++i)
     t[i] = c[i] / m;

@@ -85,7 +85,7 @@ bool TTandorR2R3::DescendToLocus(const PointPair &start, PointPair &x) {
   if (s < 1e-14) {
     StepLength = MaxStep;
   } else {
-    StepLength = std::min(MaxStep, 0.1 * StepLength * StepLength / s);
+    StepLength = std::min(MaxStep, 0.1 * (StepLength * StepLength) / s);
     if (StepLength < MinStep)
       StepLength = MinStep;
   }

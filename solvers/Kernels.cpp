@@ -4,7 +4,7 @@
 
 namespace tandor {
 
-Vector4 Cross4(const Vector4& A, const Vector4& B, const Vector4& C) {
+Vector4 Cross4(const Vector4 &A, const Vector4 &B, const Vector4 &C) {
   auto minor = [&](int i, int j) {
     return static_cast<double>(Extended(B[i]) * C[j] - Extended(B[j]) * C[i]);
   };
@@ -28,9 +28,9 @@ int FloorIndex(double x) {
   return x >= 0 ? t : t - 1;
 }
 
-bool MinimumNormCorrection(PointPair& x, double& length, const Vector3& G, const Vector4& J0,
-                           const Vector4& J1, const Vector4& J2) {
-  const std::array<const Vector4*, 3> J{&J0, &J1, &J2};
+bool MinimumNormCorrection(PointPair &x, double &length, const Vector3 &G, const Vector4 &J0,
+                           const Vector4 &J1, const Vector4 &J2) {
+  const std::array<const Vector4 *, 3> J{&J0, &J1, &J2};
   Matrix<3> N{};
   for (int a = 0; a < 3; ++a)
     for (int b = a; b < 3; ++b)

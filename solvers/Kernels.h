@@ -12,54 +12,46 @@ namespace tandor {
 
 using Extended = long double;
 
-inline double Norm2(const Vector2& a) {
+inline double Norm2(const Vector2 &a) {
   return static_cast<double>(std::sqrt(Extended(a[0]) * a[0] + Extended(a[1]) * a[1]));
 }
 
-inline double Norm3(const Vector3& a) {
+inline double Norm3(const Vector3 &a) {
   return static_cast<double>(
       std::sqrt(Extended(a[0]) * a[0] + Extended(a[1]) * a[1] + Extended(a[2]) * a[2]));
 }
 
-inline double Norm4(const Vector4& a) {
+inline double Norm4(const Vector4 &a) {
   return static_cast<double>(std::sqrt(Extended(a[0]) * a[0] + Extended(a[1]) * a[1] +
                                        Extended(a[2]) * a[2] + Extended(a[3]) * a[3]));
 }
 
-inline double Dot3(const Vector3& a, const Vector3& b) {
-  return static_cast<double>(Extended(a[0]) * b[0] + Extended(a[1]) * b[1] +
-                             Extended(a[2]) * b[2]);
+inline double Dot3(const Vector3 &a, const Vector3 &b) {
+  return static_cast<double>(Extended(a[0]) * b[0] + Extended(a[1]) * b[1] + Extended(a[2]) * b[2]);
 }
 
-inline double Dot4(const Vector4& a, const Vector4& b) {
-  return static_cast<double>(Extended(a[0]) * b[0] + Extended(a[1]) * b[1] +
-                             Extended(a[2]) * b[2] + Extended(a[3]) * b[3]);
+inline double Dot4(const Vector4 &a, const Vector4 &b) {
+  return static_cast<double>(Extended(a[0]) * b[0] + Extended(a[1]) * b[1] + Extended(a[2]) * b[2] +
+                             Extended(a[3]) * b[3]);
 }
 
-// (a - b) . c
-inline double DiffDot3(const Vector3& a, const Vector3& b, const Vector3& c) {
-  return static_cast<double>((Extended(a[0]) - b[0]) * c[0] + (Extended(a[1]) - b[1]) * c[1] +
-                             (Extended(a[2]) - b[2]) * c[2]);
-}
-
-inline Vector3 Cross3(const Vector3& a, const Vector3& b) {
+inline Vector3 Cross3(const Vector3 &a, const Vector3 &b) {
   return {static_cast<double>(Extended(a[1]) * b[2] - Extended(a[2]) * b[1]),
           static_cast<double>(Extended(a[2]) * b[0] - Extended(a[0]) * b[2]),
           static_cast<double>(Extended(a[0]) * b[1] - Extended(a[1]) * b[0])};
 }
 
-inline double Distance2(const Vector2& a, const Vector2& b) {
+inline double Distance2(const Vector2 &a, const Vector2 &b) {
   const Extended d0 = Extended(a[0]) - b[0], d1 = Extended(a[1]) - b[1];
   return static_cast<double>(std::sqrt(d0 * d0 + d1 * d1));
 }
 
-inline double Distance3(const Vector3& a, const Vector3& b) {
-  const Extended d0 = Extended(a[0]) - b[0], d1 = Extended(a[1]) - b[1],
-                 d2 = Extended(a[2]) - b[2];
+inline double Distance3(const Vector3 &a, const Vector3 &b) {
+  const Extended d0 = Extended(a[0]) - b[0], d1 = Extended(a[1]) - b[1], d2 = Extended(a[2]) - b[2];
   return static_cast<double>(std::sqrt(d0 * d0 + d1 * d1 + d2 * d2));
 }
 
-inline double Distance4(const Vector4& a, const Vector4& b) {
+inline double Distance4(const Vector4 &a, const Vector4 &b) {
   Extended s = 0;
   for (std::size_t i = 0; i < 4; ++i) {
     const Extended d = Extended(a[i]) - b[i];
@@ -70,7 +62,7 @@ inline double Distance4(const Vector4& a, const Vector4& b) {
 
 // The vector orthogonal to A, B and C: with three Jacobian rows it spans the kernel, the tangent
 // of the solution curve. The operand order fixes its sign.
-Vector4 Cross4(const Vector4& A, const Vector4& B, const Vector4& C);
+Vector4 Cross4(const Vector4 &A, const Vector4 &B, const Vector4 &C);
 
 // Trunc(x) for x >= 0, Trunc(x) - 1 below; only used to notice a change of cell. Values that
 // are not finite or do not fit an int give the extreme ints, never undefined behaviour.
@@ -80,7 +72,7 @@ template <std::size_t N> using Matrix = std::array<std::array<double, N>, N>;
 
 // Gauss-Jordan inversion in place with partial pivoting by rows. False (M then unusable) when a
 // column's largest remaining pivot candidate is below 1e-12 in magnitude.
-template <std::size_t N> bool InvertMatrix(Matrix<N>& M) {
+template <std::size_t N> bool InvertMatrix(Matrix<N> &M) {
   std::array<std::size_t, N> p{};
   for (std::size_t i = 0; i < N; ++i)
     p[i] = i;
@@ -122,7 +114,7 @@ template <std::size_t N> bool InvertMatrix(Matrix<N>& M) {
 
 // Gauss-Newton step of least norm for three equations in four unknowns:
 // x += -J^T (J J^T)^-1 G. False, with x and length untouched, when J J^T is singular.
-bool MinimumNormCorrection(PointPair& x, double& length, const Vector3& G, const Vector4& J0,
-                           const Vector4& J1, const Vector4& J2);
+bool MinimumNormCorrection(PointPair &x, double &length, const Vector3 &G, const Vector4 &J0,
+                           const Vector4 &J1, const Vector4 &J2);
 
 } // namespace tandor

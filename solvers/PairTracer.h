@@ -1,8 +1,8 @@
 #pragma once
 // What the Descent and the Gradual-descent tracers share: the coarse cells of D and their
 // sampled images, the catch of a start pair from a pair of cells, the pair order, the trace list,
-// its drawing and the sibling lookup. Arrays indexed [1..4] in the method's description are
-// indexed 0..3 here (u1, v1, u2, v2); the sample index 1..9 is 0..8.
+// its drawing and the sibling lookup. Coordinates of a pair are indexed 0..3 (u1, v1, u2, v2),
+// the nine samples of a cell 0..8.
 
 #include <array>
 #include <cstdint>
@@ -23,9 +23,9 @@ public:
   explicit PairTracer(Rgb penColour) : PenColour(penColour) {}
 
   // Draws TraceList into rect; with buildSiblings the sibling table is rebuilt for rect.
-  void DrawLocus(Canvas& canvas, const PixelRect& rect, bool buildSiblings,
-                 const Vector2& domainLow, const Vector2& domainHigh);
-  bool FindSibling(int x, int row, int& siblingX, int& siblingY) const;
+  void DrawLocus(Canvas &canvas, const PixelRect &rect, bool buildSiblings,
+                 const Vector2 &domainLow, const Vector2 &domainHigh);
+  bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
 
   int TraceHigh() const { return static_cast<int>(TraceList.size()) - 1; }
 
@@ -53,27 +53,27 @@ public:
 protected:
   // Lo, Hi, CoarseCount (clamped to 11..31), MaxStep, MinStep, StepLength, HalfWidth,
   // CellWidth, CoarseGrid, SampleOffsets and PixelLength.
-  void PrepareCells(const Vector2& low, const Vector2& high, int coarseCount, double pixelLength);
+  void PrepareCells(const Vector2 &low, const Vector2 &high, int coarseCount, double pixelLength);
   // MeanImageNorm over the centres of a 15 x 15 grid of D, then Tolerance, CatchThreshold and
   // ResidualTolerance.
-  void PrepareThresholds(const MapEvaluator& F, double tolerance);
+  void PrepareThresholds(const MapEvaluator &F, double tolerance);
   // SampleTable and SampleBounds.
-  void FillSampleTable(const MapEvaluator& F);
-  static SampleBox BoundsOfSamples(const std::array<Vector3, 9>& samples);
+  void FillSampleTable(const MapEvaluator &F);
+  static SampleBox BoundsOfSamples(const std::array<Vector3, 9> &samples);
   // Empties the trace list (room for 100 records) and releases the sibling table.
   void ResetTrace();
 
   // Strictly inside D x D, and the pair order with the margin PixelLength.
-  bool InsidePairDomain(const PointPair& x) const;
+  bool InsidePairDomain(const PointPair &x) const;
 
   // The sample pair of the two cells whose images are closest, if closer than CatchThreshold.
   // Sets StepLength to MaxStep / 2. The caller then descends from the start pair.
-  bool NearestSamplePair(const CellTuple& cells, PointPair& x0);
+  bool NearestSamplePair(const CellTuple &cells, PointPair &x0);
 
   // Visits every unordered pair of distinct cells once, in the order of the sweep, polling
   // run control at every 30th visited tuple of the counter that starts at counterStart.
   // Returns false when the sweep was stopped.
-  template <class Visit> bool SweepCellPairs(int counterStart, RunControl& control, Visit&& visit) {
+  template <class Visit> bool SweepCellPairs(int counterStart, RunControl &control, Visit &&visit) {
     const int n = CoarseCount;
     int counter = counterStart;
     for (int a = 0; a < n; ++a)
@@ -90,7 +90,7 @@ protected:
     return true;
   }
 
-  void Append(int32_t pieceStart, const PointPair& x);
+  void Append(int32_t pieceStart, const PointPair &x);
 };
 
 } // namespace tandor

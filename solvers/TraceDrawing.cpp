@@ -20,7 +20,7 @@ int16_t ToPixel(long double value) {
 
 } // namespace
 
-PixelMapping::PixelMapping(const PixelRect& rect, const Vector2& low, const Vector2& high) {
+PixelMapping::PixelMapping(const PixelRect &rect, const Vector2 &low, const Vector2 &high) {
   const double W = rect.Width(), H = rect.Height();
   sx = W / (high[0] - low[0]);
   sy = -H / (high[1] - low[1]);
@@ -35,11 +35,13 @@ int16_t PixelMapping::RoundY(double v) const {
   return ToPixel(static_cast<long double>(sy) * v + oy);
 }
 
-int PenWidthFor(const PixelRect& rect) { return static_cast<int>(std::lrint(rect.Width() / 500.0)); }
+int PenWidthFor(const PixelRect &rect) {
+  return static_cast<int>(std::lrint(rect.Width() / 500.0));
+}
 
-void AddSiblingSpans(SiblingTable& rows, int rowLimit, const PixelSegment& A,
-                     const PixelSegment& B) {
-  auto add = [&](const PixelSegment& self, const PixelSegment& other) {
+void AddSiblingSpans(SiblingTable &rows, int rowLimit, const PixelSegment &A,
+                     const PixelSegment &B) {
+  auto add = [&](const PixelSegment &self, const PixelSegment &other) {
     const auto midX = static_cast<int16_t>((self.x1 + self.x2) / 2);
     const auto midY = static_cast<int16_t>((self.y1 + self.y2) / 2);
     const auto centreX = static_cast<int16_t>((other.x1 + other.x2) / 2);
@@ -56,15 +58,15 @@ void AddSiblingSpans(SiblingTable& rows, int rowLimit, const PixelSegment& A,
   add(B, A);
 }
 
-void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoint>& trace,
-               Rgb colour, const Vector2& domainLow, const Vector2& domainHigh,
-               SiblingTable* rows) {
+void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoint> &trace,
+               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh,
+               SiblingTable *rows) {
   const int H = rect.Height();
   if (rows != nullptr) {
     // An upside-down rectangle must not turn into a huge table. Rows are emptied rather than
     // replaced, so a drag that redraws on every move reuses their storage.
     rows->resize(static_cast<std::size_t>(H > 0 ? H : 0) + 1);
-    for (auto& row : *rows)
+    for (auto &row : *rows)
       row.clear();
   }
   const PixelMapping map(rect, domainLow, domainHigh);
@@ -73,8 +75,8 @@ void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoi
   for (std::size_t i = 1; i < trace.size(); ++i) {
     if (trace[i].PieceStart == 1)
       continue;
-    const PointPair& a = trace[i - 1].Pair;
-    const PointPair& b = trace[i].Pair;
+    const PointPair &a = trace[i - 1].Pair;
+    const PointPair &b = trace[i].Pair;
     const PixelSegment first{map.RoundX(a[0]), map.RoundY(a[1]), map.RoundX(b[0]),
                              map.RoundY(b[1])};
     const PixelSegment second{map.RoundX(a[2]), map.RoundY(a[3]), map.RoundX(b[2]),
@@ -88,10 +90,10 @@ void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoi
   }
 }
 
-bool FindSiblingInRows(const SiblingTable& rows, int x, int row, int& siblingX, int& siblingY) {
+bool FindSiblingInRows(const SiblingTable &rows, int x, int row, int &siblingX, int &siblingY) {
   if (row < 0 || row >= static_cast<int>(rows.size()))
     return false;
-  for (const SiblingEntry& e : rows[row]) {
+  for (const SiblingEntry &e : rows[row]) {
     if (std::abs(x - e.CentreX) <= e.HalfWidth) {
       siblingX = e.SiblingX;
       siblingY = e.SiblingY;

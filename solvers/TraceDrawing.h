@@ -11,7 +11,7 @@ namespace tandor {
 
 // Maps D onto a drawing rectangle: uMin to the left edge, uMax to the right, vMax to the top.
 struct PixelMapping {
-  PixelMapping(const PixelRect& rect, const Vector2& domainLow, const Vector2& domainHigh);
+  PixelMapping(const PixelRect &rect, const Vector2 &domainLow, const Vector2 &domainHigh);
   double sx, sy, ox, oy;
   // Rounded to nearest, ties to even, kept in 16 bits.
   int16_t RoundX(double u) const;
@@ -19,7 +19,7 @@ struct PixelMapping {
 };
 
 // Round(rect width / 500), ties to even: 1 on the 400-pixel picture, wider on a printed page.
-int PenWidthFor(const PixelRect& rect);
+int PenWidthFor(const PixelRect &rect);
 
 struct PixelSegment {
   int16_t x1, y1, x2, y2;
@@ -27,17 +27,16 @@ struct PixelSegment {
 
 // Sibling entries of one traced step: every row crossed by one half's segment points at the
 // midpoint of the other half's segment. Rows outside 0 <= y < rowLimit get nothing.
-void AddSiblingSpans(SiblingTable& rows, int rowLimit, const PixelSegment& A,
-                     const PixelSegment& B);
+void AddSiblingSpans(SiblingTable &rows, int rowLimit, const PixelSegment &A,
+                     const PixelSegment &B);
 
 // Fills rect with the canvas's current brush, then draws for every record that continues a
 // polyline the segment from the record before it, first halves and then second halves. With
 // rows given (the screen drawing) the sibling table is rebuilt for the rectangle.
-void DrawTrace(Canvas& canvas, const PixelRect& rect, const std::vector<TracePoint>& trace,
-               Rgb colour, const Vector2& domainLow, const Vector2& domainHigh,
-               SiblingTable* rows);
+void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoint> &trace,
+               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh, SiblingTable *rows);
 
 // The first entry of the row, in insertion order, whose span covers x.
-bool FindSiblingInRows(const SiblingTable& rows, int x, int row, int& siblingX, int& siblingY);
+bool FindSiblingInRows(const SiblingTable &rows, int x, int row, int &siblingX, int &siblingY);
 
 } // namespace tandor

@@ -261,6 +261,42 @@ TEST(DescentCorrector, PairsNextToUndefinedGroundAreStillHonest) {
   }
 }
 
+TEST(DescentCorrector, AdaptsTheStepOnlyAfterAWalk) {
+  CrossCap F;
+  auto tracer = std::make_unique<TTandorR2R3>();
+  NeverStop never;
+  tracer->TraceLocus(F, Low, 1e-5, High, 23, 200, Pixel, never);
+  const double maxStep = tracer->MaxStep, minStep = tracer->MinStep;
+  const PointPair onLocus{0, -0.5, 0, 0.5}, nearLocus{0.01, -0.5, -0.01, 0.52};
+  const struct {
+    const char *what;
+    PointPair start;
+    double step, residualTolerance; // before the descent; a negative tolerance keeps the own
+    bool converges;
+    double stepAfter;
+  } cases[] = {
+      {"already within tolerance: the step is kept", onLocus, 0.0123, -1, true, 0.0123},
+      {"a walk of no length", onLocus, 0.0123, 0, true, maxStep},
+      {"a long step against a short walk", nearLocus, 1, -1, true, maxStep},
+      {"a short step against a long walk", nearLocus, 1e-4, -1, true, minStep},
+      // With no tolerance at all the walk ends at its first correction not longer than MinStep.
+      {"a correction below MinStep ends the walk", nearLocus, 1, 0, true, maxStep},
+      {"a start outside D", {0, -0.5, 0, 1.5}, 0.0123, -1, false, 0.0123},
+  };
+  const double ownTolerance = tracer->ResidualTolerance;
+  for (const auto &k : cases) {
+    tracer->ResidualTolerance = k.residualTolerance < 0 ? ownTolerance : k.residualTolerance;
+    tracer->StepLength = k.step;
+    PointPair x{};
+    EXPECT_EQ(tracer->DescendToLocus(k.start, x), k.converges) << k.what;
+    EXPECT_EQ(tracer->StepLength, k.stepAfter) << k.what;
+    if (k.converges) {
+      EXPECT_NEAR(x[0], 0, 1e-6) << k.what;
+      EXPECT_NEAR(x[1], -x[3], 1e-6) << k.what;
+    }
+  }
+}
+
 TEST(DescentTrace, EveryCatchStoresItsPairTwiceAsPieceStarts) {
   CrossCap F;
   auto tracer = std::make_unique<TTandorR2R3>();

@@ -117,7 +117,7 @@ TEST(GradualDescend, KeepsAPairOnTheLocusAndAdaptsTheStepAfterAWalk) {
   EXPECT_NEAR(x[1], x[0] * x[0], 1e-6);
   EXPECT_NEAR(x[2], -x[0], 1e-6);
   const double s = Distance4(start, x);
-  EXPECT_DOUBLE_EQ(t->StepLength, std::max(t->MinStep, std::min(t->MaxStep, 0.1 * h * h / s)));
+  EXPECT_DOUBLE_EQ(t->StepLength, std::max(t->MinStep, std::min(t->MaxStep, 0.1 * (h * h) / s)));
 }
 
 // On (-a, 0.1, a, 0.1) of the symmetric map only the third residual component is non-zero: a
@@ -259,6 +259,51 @@ TEST(GradualGrid, VisitedNearLooksAtTheCellAndItsFourNeighbours) {
 }
 
 // ---- Predictor and pieces ----
+
+// Every value 0, so the pair (-0.5, 0, 0.5, 0) is on the locus with halves 1 apart and its
+// Jacobian rows are the given ones: row c is (-grad F_c at the first half, grad F_c at the
+// second).
+struct FixedRows {
+  std::array<Vector4, 3> Row;
+  double Value(int, double, double) { return 0; }
+  ValueAndDerivative WithDerivative(int c, double u, double, double du, double dv) {
+    const Vector4 &r = Row[c];
+    return u < 0 ? ValueAndDerivative{0, -(du * r[0] + dv * r[1])}
+                 : ValueAndDerivative{0, du * r[2] + dv * r[3]};
+  }
+};
+
+TEST(GradualTangent, ATangentWithoutAFiniteDirectionIsDegenerate) {
+  constexpr double Huge = 1e200; // rows this steep overflow the cross product's minors
+  const struct {
+    const char *what;
+    FixedRows rows;
+    bool found;
+  } cases[] = {
+      {"plain rows", {{{{0, 0, 1, 1}, {1, 0, 0, 0}, {0, 1, 0, 0}}}}, true},
+      {"the same rows, overflowing", {{{{0, 0, 1, 1}, {Huge, 0, 0, 0}, {0, Huge, 0, 0}}}}, false},
+      {"a row that is not a number", {{{{0, 0, 1, 1}, {NAN, 0, 0, 0}, {0, 1, 0, 0}}}}, false},
+  };
+  const PointPair x0{-0.5, 0, 0.5, 0};
+  for (auto k : cases) {
+    MapUnderTest F(testing::Fold);
+    auto t = std::make_unique<TImplicitCurve4D>();
+    t->BindEvaluators(F, k.rows);
+    t->SetProjectionSeed(7);
+    t->Prepare({-1, -1}, {1, 1}, 1e-5, 23, Pixel);
+    Vector4 tangent{9, 9, 9, 9};
+    EXPECT_EQ(t->TangentOfLocus(x0, tangent), k.found) << k.what;
+    if (!k.found) {
+      EXPECT_EQ(tangent, (Vector4{9, 9, 9, 9})) << k.what;
+      // A piece caught where the tangent is degenerate is that one pair, stored twice.
+      t->FollowPiece(x0, t->Project(x0));
+      ASSERT_EQ(t->TraceList.size(), 2u) << k.what;
+      EXPECT_EQ(t->TraceList[0].PieceStart, 1);
+      EXPECT_EQ(t->TraceList[1].PieceStart, 0);
+      EXPECT_EQ(t->TraceList[1].Pair, x0);
+    }
+  }
+}
 
 TEST(GradualPredictor, StepsAlongThePreviousDirectionWhateverTheStepSign) {
   // A negative step is what twenty failed tries against the tangent leave behind.
