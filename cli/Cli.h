@@ -4,7 +4,7 @@
 namespace tandor {
 
 // tandor-cli's whole behaviour, callable from tests: returns the exit status.
-int RunCli(int argc, char** argv);
-int RunCli(int argc, char** argv, std::ostream& out, std::ostream& err);
+int RunCli(int argc, char **argv);
+int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err);
 
 } // namespace tandor

@@ -7,7 +7,7 @@ namespace tandor {
 
 std::unique_ptr<ExecutableBlock> ExecutableBlock::Create(std::span<const uint8_t> code) {
   const std::size_t length = code.size() + 4;
-  void* start = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  void *start = mmap(nullptr, length, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
   if (start == MAP_FAILED)
     return nullptr;
   std::memcpy(start, code.data(), code.size());
@@ -18,6 +18,8 @@ std::unique_ptr<ExecutableBlock> ExecutableBlock::Create(std::span<const uint8_t
   return std::unique_ptr<ExecutableBlock>(new ExecutableBlock(start, length));
 }
 
-ExecutableBlock::~ExecutableBlock() { munmap(Start, Length); }
+ExecutableBlock::~ExecutableBlock() {
+  munmap(Start, Length);
+}
 
 } // namespace tandor

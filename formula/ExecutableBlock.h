@@ -13,14 +13,14 @@ public:
   // nullptr when the system refuses executable memory.
   static std::unique_ptr<ExecutableBlock> Create(std::span<const uint8_t> code);
   ~ExecutableBlock();
-  ExecutableBlock(const ExecutableBlock&) = delete;
-  ExecutableBlock& operator=(const ExecutableBlock&) = delete;
+  ExecutableBlock(const ExecutableBlock &) = delete;
+  ExecutableBlock &operator=(const ExecutableBlock &) = delete;
 
-  const void* Entry() const { return Start; }
+  const void *Entry() const { return Start; }
 
 private:
-  ExecutableBlock(void* start, std::size_t length) : Start(start), Length(length) {}
-  void* Start;
+  ExecutableBlock(void *start, std::size_t length) : Start(start), Length(length) {}
+  void *Start;
   std::size_t Length;
 };
 

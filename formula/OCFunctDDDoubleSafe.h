@@ -29,7 +29,7 @@ struct DerivativeResult {
 
 // The System V ABI returns long double in ST(0), which is exactly where the x87 code leaves
 // its result.
-using EvaluatorEntry = long double (*)(const double* values, int lastIndex);
+using EvaluatorEntry = long double (*)(const double *values, int lastIndex);
 
 class ExecutableBlock; // a block of machine code, written first and then made read+execute
 
@@ -37,18 +37,18 @@ class TOCFunctDDDoubleSafe {
 public:
   TOCFunctDDDoubleSafe();
   ~TOCFunctDDDoubleSafe();
-  TOCFunctDDDoubleSafe(const TOCFunctDDDoubleSafe&) = delete;
-  TOCFunctDDDoubleSafe& operator=(const TOCFunctDDDoubleSafe&) = delete;
+  TOCFunctDDDoubleSafe(const TOCFunctDDDoubleSafe &) = delete;
+  TOCFunctDDDoubleSafe &operator=(const TOCFunctDDDoubleSafe &) = delete;
 
   // Never throws. message is empty on success, otherwise one of the compiler's fixed texts.
   // On entry linear asks for the linear-form recognition; on return it tells whether the
   // formula is linear proper (false stays false). LinearTerms holds the recognised terms.
   void Compile(std::string_view formula, std::string_view variables, std::string_view parameters,
-               bool& linear, std::string& message);
+               bool &linear, std::string &message);
 
   // Value at the given variable values (VariableCount doubles). An object without a valid
   // evaluator (never compiled, or its last compile failed) answers a quiet NaN.
-  double Evaluate(const double* values) const {
+  double Evaluate(const double *values) const {
     if (ValueEntry != nullptr)
       return static_cast<double>(ValueEntry(values, VariableCount - 1));
     return EvaluateWithoutMachineCode(values);
@@ -60,12 +60,12 @@ public:
   // The same for the value-and-derivative evaluator; run after every successful Compile.
   void GenerateDerivativeCode();
   // values holds the VariableCount variable values and then their directions.
-  DerivativeResult EvaluateWithDerivative(const double* values);
+  DerivativeResult EvaluateWithDerivative(const double *values);
 
   // The reference evaluator: the same postfix program, guards and substitute values in plain
   // C++ long double. It runs wherever no machine code could be made, and is the tests' oracle.
-  long double EvaluateReference(const double* values) const;
-  DerivativeResult EvaluateWithDerivativeReference(const double* values) const;
+  long double EvaluateReference(const double *values) const;
+  DerivativeResult EvaluateWithDerivativeReference(const double *values) const;
 
   bool IsCompiled() const { return Compiled; }
   bool UsesMachineCode() const { return ValueEntry != nullptr; }
@@ -78,8 +78,8 @@ public:
   std::vector<uint8_t> ValueCode;
   std::vector<uint8_t> DerivativeCode;
   int32_t ParameterCount = 0;
-  std::string Postfix;            // bytes of the token alphabet, without ( ) ^
-  std::vector<double> Constants;  // index 0 unused; 1..ParameterCount parameters, then numbers
+  std::string Postfix;           // bytes of the token alphabet, without ( ) ^
+  std::vector<double> Constants; // index 0 unused; 1..ParameterCount parameters, then numbers
   int32_t VariableCount = 0;
   EvaluatorEntry ValueEntry = nullptr;
   EvaluatorEntry DerivativeEntry = nullptr;
@@ -90,7 +90,7 @@ public:
   int MaxStackDepth() const;
 
 private:
-  double EvaluateWithoutMachineCode(const double* values) const;
+  double EvaluateWithoutMachineCode(const double *values) const;
 
   bool Compiled = false;
   std::unique_ptr<ExecutableBlock> ValueBlock;
@@ -99,7 +99,7 @@ private:
 
 // Gives the formula new parameter values (p first, q second) without recompiling. Does nothing
 // when values is empty or longer than the formula's ParameterCount.
-void SetParameters(TOCFunctDDDoubleSafe& formula, std::span<const double> values);
+void SetParameters(TOCFunctDDDoubleSafe &formula, std::span<const double> values);
 
 // The value of a formula without variables. Throws InputError with the compiler's message when
 // the text does not compile, or when it names a letter p..z, which a constant cannot hold.

@@ -10,7 +10,7 @@ namespace tandor {
 
 struct Rgb {
   uint8_t r = 0, g = 0, b = 0;
-  friend bool operator==(const Rgb&, const Rgb&) = default;
+  friend bool operator==(const Rgb &, const Rgb &) = default;
 };
 
 inline constexpr Rgb White{255, 255, 255};
@@ -21,25 +21,25 @@ struct PixelRect {
   int Left = 0, Top = 0, Right = 0, Bottom = 0;
   int Width() const { return Right - Left; }
   int Height() const { return Bottom - Top; }
-  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+  friend bool operator==(const PixelRect &, const PixelRect &) = default;
 };
 
 enum class PenMode { Copy, Xor };
 
 struct FontSpec {
-  std::string Name;   // a family name; the canvas substitutes a metric-compatible one if missing
-  int Height = 13;    // character height in pixels
+  std::string Name; // a family name; the canvas substitutes a metric-compatible one if missing
+  int Height = 13;  // character height in pixels
   bool Bold = false;
-  friend bool operator==(const FontSpec&, const FontSpec&) = default;
+  friend bool operator==(const FontSpec &, const FontSpec &) = default;
 };
 
 class Canvas {
 public:
   virtual ~Canvas() = default;
 
-  virtual void SetBrush(Rgb colour) = 0; // a solid brush
-  virtual void SetBrushClear() = 0;      // no fill
-  virtual void FillRect(const PixelRect& rect) = 0; // with the current brush
+  virtual void SetBrush(Rgb colour) = 0;            // a solid brush
+  virtual void SetBrushClear() = 0;                 // no fill
+  virtual void FillRect(const PixelRect &rect) = 0; // with the current brush
   virtual void SetPen(Rgb colour, int width, PenMode mode = PenMode::Copy) = 0;
   virtual void MoveTo(int x, int y) = 0;
   // From the current position to (x, y), which becomes the current position. Like the classic
@@ -47,10 +47,10 @@ public:
   virtual void LineTo(int x, int y) = 0;
   virtual void Ellipse(int left, int top, int right, int bottom) = 0; // pen outline, brush inside
   virtual void SetPixel(int x, int y, Rgb colour) = 0;
-  virtual void SetFont(const FontSpec& font) = 0;
+  virtual void SetFont(const FontSpec &font) = 0;
   virtual void TextOut(int x, int y, std::string_view text) = 0; // (x, y) is the top-left corner
   virtual int TextWidth(std::string_view text) = 0;
-  virtual void SetClipRect(const PixelRect& rect) = 0;
+  virtual void SetClipRect(const PixelRect &rect) = 0;
   virtual void ClearClip() = 0;
 };
 

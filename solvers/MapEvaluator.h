@@ -12,21 +12,21 @@ public:
   MapEvaluator() = default;
 
   template <class F>
-    requires(!std::is_same_v<std::remove_cvref_t<F>, MapEvaluator>)
-  MapEvaluator(F& f) // NOLINT: implicit on purpose, it is a reference
-      : Context(static_cast<void*>(&f)), Call([](void* c, double& x, double& y, double& z,
-                                                 double u, double v) {
-          (*static_cast<F*>(c))(x, y, z, u, v);
+  requires(!std::is_same_v<std::remove_cvref_t<F>, MapEvaluator>)
+      MapEvaluator(F &f) // NOLINT: implicit on purpose, it is a reference
+      : Context(static_cast<void *>(&f)),
+        Call([](void *c, double &x, double &y, double &z, double u, double v) {
+          (*static_cast<F *>(c))(x, y, z, u, v);
         }) {}
 
-  void operator()(double& x, double& y, double& z, double u, double v) const {
+  void operator()(double &x, double &y, double &z, double u, double v) const {
     Call(Context, x, y, z, u, v);
   }
   explicit operator bool() const { return Call != nullptr; }
 
 private:
-  void* Context = nullptr;
-  void (*Call)(void*, double&, double&, double&, double, double) = nullptr;
+  void *Context = nullptr;
+  void (*Call)(void *, double &, double &, double &, double, double) = nullptr;
 };
 
 } // namespace tandor

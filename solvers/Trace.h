@@ -25,7 +25,7 @@ struct SiblingEntry {
   int16_t HalfWidth = 0;
   int16_t SiblingX = 0;
   int16_t SiblingY = 0;
-  friend bool operator==(const SiblingEntry&, const SiblingEntry&) = default;
+  friend bool operator==(const SiblingEntry &, const SiblingEntry &) = default;
 };
 
 // One list per pixel row of the drawing rectangle.

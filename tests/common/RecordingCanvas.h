@@ -57,7 +57,7 @@ public:
     brushClear = true;
     calls.push_back("SetBrushClear");
   }
-  void FillRect(const PixelRect& r) override {
+  void FillRect(const PixelRect &r) override {
     fills.push_back({r, brush, brushClear});
     calls.push_back("FillRect");
   }
@@ -86,7 +86,7 @@ public:
     pixels.push_back({x, y, c});
     calls.push_back("SetPixel");
   }
-  void SetFont(const FontSpec& f) override {
+  void SetFont(const FontSpec &f) override {
     font = f;
     calls.push_back("SetFont");
   }
@@ -96,7 +96,7 @@ public:
   }
   // A fixed-pitch stand-in: every character is charWidth pixels wide.
   int TextWidth(std::string_view t) override { return static_cast<int>(t.size()) * charWidth; }
-  void SetClipRect(const PixelRect& r) override {
+  void SetClipRect(const PixelRect &r) override {
     clips.push_back(r);
     calls.push_back("SetClipRect");
   }
