@@ -36,6 +36,13 @@ constexpr double BorderSlack = 1e-12;
 // on a curve of zeros, which probes along the weak direction tell.
 constexpr double RegularRatio = 1e-6;
 constexpr double ProbeDistance = 2 * PicturePixel;
+// The linear model of a cell must leave at most this part of |Fs x Ft| at its zero.
+constexpr double ModelLeftover = 0.25;
+// A walk whose |Fs x Ft| no longer falls below this part of the last value is at a least
+// value above zero (a degenerate zero still gives a quarter or so per step).
+constexpr double StallRatio = 0.9;
+// Walks kept away from the zeros a seed found, after its first.
+constexpr int MaxDeflations = 3;
 // Two converged zeros closer than this are one.
 constexpr double SameZero = 1e-7;
 
@@ -64,8 +71,7 @@ bool CrossCapSearch::Run(const NormalisedMap &F, RunControl &control, SingularPo
       stopped = true;
       break;
     }
-    ++RefinementCount;
-    Classify(F, Refine(F, seed.Start), out);
+    RefineSeed(F, seed.Start, out);
   }
   std::sort(Found.begin(), Found.end(), CanonicalOrder);
   for (const Vector2 &st : Found) {
@@ -179,12 +185,19 @@ bool CrossCapSearch::ModelZero(int i, int j, Vector2 &zero) const {
   };
   const Jacobian32 J{column(std::max(i - 1, 0), j, std::min(i + 1, Cells - 1), j),
                      column(i, std::max(j - 1, 0), i, std::min(j + 1, Cells - 1))};
+  const Vector3 r = vector(i, j);
   Vector2 d{};
-  if (!LeastSquaresStep(J, vector(i, j), d))
+  if (!LeastSquaresStep(J, r, d))
     return false;
-  // The zero of the model must lie in this cell (with a little overlap), which then owns it.
+  // The zero of the model must lie in this cell (with a little overlap), which then owns it,
+  // and be one: a valley of |Fs x Ft| above zero has a least point in each cell across it.
   constexpr double reach = 0.6 * CellWidth;
   if (!(std::fabs(d[0]) <= reach && std::fabs(d[1]) <= reach))
+    return false;
+  Vector3 left{};
+  for (int c = 0; c < 3; ++c)
+    left[c] = r[c] + J.Du[c] * d[0] + J.Dv[c] * d[1];
+  if (!(Norm3(left) <= ModelLeftover * Norm3(r)))
     return false;
   zero = {-1 + (i + 0.5) * CellWidth + d[0], -1 + (j + 0.5) * CellWidth + d[1]};
   return true;
@@ -202,12 +215,15 @@ void CrossCapSearch::CollectSeeds() {
       const double r = CellResidual[j * Cells + i];
       Vector2 zero{};
       if (ModelZero(i, j, zero))
-        Seeds.push_back({zero, r});
+        Seeds.push_back({zero, r, j * Cells + i});
       else if (IsLocalMinimum(i, j))
-        Seeds.push_back({{-1 + (i + 0.5) * CellWidth, -1 + (j + 0.5) * CellWidth}, r});
+        Seeds.push_back(
+            {{-1 + (i + 0.5) * CellWidth, -1 + (j + 0.5) * CellWidth}, r, j * Cells + i});
     }
-  std::stable_sort(Seeds.begin(), Seeds.end(),
-                   [](const Seed &a, const Seed &b) { return a.Residual < b.Residual; });
+  // Least residual first; ties in the order of the scan (a stable sort would allocate).
+  std::sort(Seeds.begin(), Seeds.end(), [](const Seed &a, const Seed &b) {
+    return a.Residual < b.Residual || (a.Residual == b.Residual && a.Cell < b.Cell);
+  });
 }
 
 double CrossCapSearch::Tolerance() const {
@@ -219,14 +235,45 @@ Vector3 CrossCapSearch::Residual(const NormalisedMap &F, const Vector2 &st) cons
   return Cross3(j.Fs, j.Ft);
 }
 
+void CrossCapSearch::RefineSeed(const NormalisedMap &F, const Vector2 &start, SingularPoints &out) {
+  // Cross-caps a few pixels apart may share one seed, whose walk reaches one of them. Walks
+  // from the same start kept away from the zeros known around it look for the others, until
+  // one finds nothing new.
+  Avoid.clear();
+  for (int round = 0; round <= MaxDeflations; ++round) {
+    ++RefinementCount;
+    const std::size_t known = Found.size();
+    const Vector2 *reached = Classify(F, Refine(F, start, Avoid), out);
+    if (Found.size() > known)
+      reached = &Found.back();
+    else if (reached == nullptr || std::find(Avoid.begin(), Avoid.end(), *reached) != Avoid.end())
+      return;
+    Avoid.push_back(*reached);
+  }
+}
+
+Vector3 CrossCapSearch::Objective(const NormalisedMap &F, const Vector2 &st,
+                                  std::span<const Vector2> avoid) const {
+  Vector3 r = Residual(F, st);
+  // Deflation: divided by the squared distance to each known zero, the residual no longer
+  // vanishes there, and a walk finds the zeros beside them.
+  for (const Vector2 &z : avoid) {
+    const double du = st[0] - z[0], dv = st[1] - z[1];
+    const double m = 1 + 1 / (du * du + dv * dv);
+    r = {r[0] * m, r[1] * m, r[2] * m};
+  }
+  return r;
+}
+
 Jacobian32 CrossCapSearch::ResidualJacobian(const NormalisedMap &F, const Vector2 &st,
-                                            const Vector3 &r) const {
+                                            const Vector3 &r,
+                                            std::span<const Vector2> avoid) const {
   Jacobian32 J;
   for (int k = 0; k < 2; ++k) {
     Vector2 plus = st, minus = st;
     plus[k] += JacobianStep;
     minus[k] -= JacobianStep;
-    const Vector3 rp = Residual(F, plus), rm = Residual(F, minus);
+    const Vector3 rp = Objective(F, plus, avoid), rm = Objective(F, minus, avoid);
     const bool p = std::isfinite(Norm3(rp)), m = std::isfinite(Norm3(rm));
     Vector3 &column = k == 0 ? J.Du : J.Dv;
     for (int c = 0; c < 3; ++c) {
@@ -244,25 +291,26 @@ Jacobian32 CrossCapSearch::ResidualJacobian(const NormalisedMap &F, const Vector
   return J;
 }
 
-CrossCapSearch::Refinement CrossCapSearch::Refine(const NormalisedMap &F,
-                                                  const Vector2 &start) const {
+CrossCapSearch::Refinement CrossCapSearch::Refine(const NormalisedMap &F, const Vector2 &start,
+                                                  std::span<const Vector2> avoid) const {
   Refinement z;
   z.Point = start;
-  Vector3 r = Residual(F, start);
+  Vector3 r = Objective(F, start, avoid);
   double n = Norm3(r);
   if (!std::isfinite(n))
     return z;
   double previousStep = Infinity, lastStep = Infinity;
   for (int k = 0; k < MaxIterations && n > 0; ++k) {
+    const double before = n;
     Vector2 d{};
-    if (!LeastSquaresStep(ResidualJacobian(F, z.Point, r), r, d))
+    if (!LeastSquaresStep(ResidualJacobian(F, z.Point, r, avoid), r, d))
       break;
     // Halve the step until |Fs x Ft| decreases; none that does means the walk is at its floor.
     bool moved = false;
     double lambda = 1;
     for (int h = 0; h < MaxHalvings && !moved; ++h, lambda /= 2) {
       const Vector2 y{z.Point[0] + lambda * d[0], z.Point[1] + lambda * d[1]};
-      const Vector3 ry = Residual(F, y);
+      const Vector3 ry = Objective(F, y, avoid);
       const double ny = Norm3(ry);
       if (ny < n) { // false for NaN
         z.Point = y, r = ry, n = ny, moved = true;
@@ -270,13 +318,13 @@ CrossCapSearch::Refinement CrossCapSearch::Refine(const NormalisedMap &F,
         lastStep = lambda * Length(d);
       }
     }
-    if (!moved)
+    if (!moved || (k >= 2 && n > StallRatio * before && n > Tolerance()))
       break;
     if (!InClosedSquare(z.Point, WalkMargin))
       return z;
   }
   z.Finite = true;
-  z.Residual = n;
+  z.Residual = avoid.empty() ? n : Norm3(Residual(F, z.Point));
   // Linear convergence (a degenerate zero) leaves about one more step to go; faster
   // convergence leaves much less. A walk without two steps proves nothing, unless it sits
   // on an exact zero.
@@ -304,12 +352,13 @@ bool CrossCapSearch::LiesOnZeroCurve(const NormalisedMap &F, const Vector2 &zero
   return false;
 }
 
-void CrossCapSearch::Classify(const NormalisedMap &F, const Refinement &zero, SingularPoints &out) {
+const Vector2 *CrossCapSearch::Classify(const NormalisedMap &F, const Refinement &zero,
+                                        SingularPoints &out) {
   if (!zero.Finite || !(zero.Residual <= Tolerance()) || !InClosedSquare(zero.Point, BorderSlack))
-    return;
+    return nullptr;
   const Vector2 p{std::clamp(zero.Point[0], -1.0, 1.0), std::clamp(zero.Point[1], -1.0, 1.0)};
   const Vector3 r = Residual(F, p);
-  const Jacobian32 J = ResidualJacobian(F, p, r);
+  const Jacobian32 J = ResidualJacobian(F, p, r, {});
   const GramSpectrum s = SpectrumOf(J);
   const bool regular = s.Large > 0 && std::sqrt(s.Small) > RegularRatio * std::sqrt(s.Large);
   double error = zero.ErrorEstimate;
@@ -319,14 +368,15 @@ void CrossCapSearch::Classify(const NormalisedMap &F, const Refinement &zero, Si
     error = LeastSquaresStep(J, r, d) ? 2 * Length(d) : Infinity;
   } else if (out.SingularCurve || LiesOnZeroCurve(F, p, s.Weak)) {
     out.SingularCurve = true; // its points are not listed
-    return;
+    return nullptr;
   }
   if (!(error <= AccuracyLimit))
-    return;
+    return nullptr;
   for (const Vector2 &f : Found)
     if (Length({f[0] - p[0], f[1] - p[1]}) <= SameZero)
-      return;
+      return &f;
   Found.push_back(p);
+  return nullptr;
 }
 
 } // namespace tandor

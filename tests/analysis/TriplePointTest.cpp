@@ -227,7 +227,7 @@ TEST(TriplePoints, AStopEndsTheSearchAtThePollThatAskedForIt) {
   StopAt never(1 << 30);
   ASSERT_TRUE(finder.Find(map, map, low, high, locus, never));
   ASSERT_EQ(finder.Result().Triples.size(), 2u);
-  const int scanPolls = 9; // the scan polls every 16 of its 129 rows of nodes
+  const int scanPolls = (CrossCapSearch::Cells + 1) / 16; // every 16 rows of nodes
   ASSERT_GT(never.Polls, scanPolls + 2);
   for (int poll = scanPolls + 1; poll <= never.Polls; ++poll) {
     StopAt stop(poll);
