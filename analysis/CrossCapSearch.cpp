@@ -117,7 +117,7 @@ void CrossCapSearch::ScanCellRow(int j, const Vector3 *below, const Vector3 *abo
     const double r = n0 * n0 + n1 * n1 + n2 * n2; // squared: only compared
     residual[i] = std::isfinite(r) ? r : Infinity;
     vectors[i] = {static_cast<float>(n0), static_cast<float>(n1), static_cast<float>(n2)};
-    // The scale from every fourth cell each way: 1024 samples are plenty for a median.
+    // The scale from every fourth cell each way: some 600 samples are plenty for a median.
     if ((i | j) % ScaleSpacing == 0) {
       const double q = (fs[0] * fs[0] + fs[1] * fs[1] + fs[2] * fs[2] + ft[0] * ft[0] +
                         ft[1] * ft[1] + ft[2] * ft[2]) /
@@ -190,7 +190,8 @@ bool CrossCapSearch::ModelZero(int i, int j, Vector2 &zero) const {
   if (!LeastSquaresStep(J, r, d))
     return false;
   // The zero of the model must lie in this cell (with a little overlap), which then owns it,
-  // and be one: a valley of |Fs x Ft| above zero has a least point in each cell across it.
+  // and the model must nearly vanish there: a valley of |Fs x Ft| above zero has a least
+  // point in every cell along it.
   constexpr double reach = 0.6 * CellWidth;
   if (!(std::fabs(d[0]) <= reach && std::fabs(d[1]) <= reach))
     return false;

@@ -28,7 +28,7 @@ public:
   // What Newton's method reached from a start.
   struct Refinement {
     Triple Points{};
-    double Residual = 0;      // |F(P1) - F(P2)| + |F(P1) - F(P3)|
+    double Residual = 0;      // the length of (F(P1) - F(P2), F(P1) - F(P3))
     double Tolerance = 0;     // what the residual had to reach, given the size of F there
     double ErrorEstimate = 0; // distance still to the exact points
     bool Finite = false;
