@@ -45,6 +45,10 @@ struct BoxCase {
   bool closes, saved;
 };
 
+void PrintTo(const BoxCase &c, std::ostream *os) {
+  *os << c.name;
+}
+
 // Acts on the question box once it shows in its own modal loop.
 class BoxAnswerer {
 public:
