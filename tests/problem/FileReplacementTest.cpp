@@ -63,18 +63,5 @@ TEST_F(FileReplacementTest, AReplacementThatIsNotCommittedLeavesNothingBehind) {
   EXPECT_EQ(Entries(), 1u);
 }
 
-TEST_F(FileReplacementTest, AFailureNamesThePathAsGivenWithTheSystemsReason) {
-  const std::string missing = (folder / "no" / "such" / "file").string();
-  try {
-    ReplaceFileContents(missing, "x");
-    FAIL() << "the folder does not exist";
-  } catch (const FileError &e) {
-    EXPECT_EQ(e.Path, missing);
-    EXPECT_EQ(e.Reason, "No such file or directory");
-    EXPECT_EQ(std::string(e.what()), missing + ": No such file or directory");
-  }
-  EXPECT_EQ(Entries(), 1u);
-}
-
 } // namespace
 } // namespace tandor

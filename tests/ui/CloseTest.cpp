@@ -127,20 +127,6 @@ INSTANTIATE_TEST_SUITE_P(
                       BoxCase{"No", BoxAction::ClickNo, true, false}),
     [](const ::testing::TestParamInfo<BoxCase> &info) { return std::string(info.param.name); });
 
-TEST(QuestionBox, EscapeAndTheCloseBoxAnswerNothingTheButtonsAnswerThemselves) {
-  QtWindowDialogs dialogs;
-  const std::pair<BoxAction, WindowDialogs::Answer> cases[] = {
-      {BoxAction::PressEscape, WindowDialogs::Answer::Dismissed},
-      {BoxAction::CloseTheBox, WindowDialogs::Answer::Dismissed},
-      {BoxAction::ClickYes, WindowDialogs::Answer::Yes},
-      {BoxAction::ClickNo, WindowDialogs::Answer::No}};
-  for (const auto &[action, answer] : cases) {
-    BoxAnswerer answerer(action);
-    EXPECT_EQ(dialogs.AskYesNo(nullptr, QStringLiteral("Really?")), answer);
-    EXPECT_EQ(answerer.Text, "Really?");
-  }
-}
-
 // ---------------------------------------------------------------------------------------------
 // A close during a run stops it and asks when it is over; the window goes only after the run has
 // returned.
