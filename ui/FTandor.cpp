@@ -12,6 +12,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
 #include <charconv>
 #include <cmath>
@@ -313,6 +314,7 @@ void TTandor::Dibujala(DrawSender sender) {
     // Only exhaustion of memory or the like gets here; the window must leave the running state.
     EndWatch();
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
+    CloseIfAskedDuringRun();
     return;
   }
   EndWatch();
@@ -320,6 +322,7 @@ void TTandor::Dibujala(DrawSender sender) {
   G.Drawn = true;
   if (sender == DrawSender::Button)
     G.Dirty = true;
+  CloseIfAskedDuringRun();
 }
 
 void TTandor::ComputeAndDraw() {
@@ -642,14 +645,21 @@ void TTandor::OnPrint() {
     }
   }
   Reloj->update();
+  CloseIfAskedDuringRun();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Closing and the manual
 
 bool TTandor::CloseQueryClick() {
-  if (G.Running)
-    return true;
+  if (G.Running) {
+    // Letting the window go now would end the program when the run returns, without the
+    // question and with the unsaved problem. The run is stopped instead, and the close is asked
+    // again once it is over.
+    G.StopRequested = true;
+    CloseAfterRun = true;
+    return false;
+  }
   if (G.Drawn && G.Dirty) {
     switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
     case WindowDialogs::Answer::No:
@@ -671,6 +681,15 @@ void TTandor::closeEvent(QCloseEvent *event) {
   } else {
     event->ignore();
   }
+}
+
+void TTandor::CloseIfAskedDuringRun() {
+  if (!CloseAfterRun)
+    return;
+  CloseAfterRun = false;
+  // From the event loop, not from here: the handler that started the run (Open, a drag) has to
+  // finish first, and the window must not close under a handler still on the stack.
+  QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void TTandor::ExecuteQuit() {
