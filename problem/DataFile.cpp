@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace tandor {
@@ -70,7 +71,10 @@ DataLineArray ReadDataFile(const std::string &path) {
   if (content.find('\0') != std::string::npos)
     throw DataFileError(path, "it is a binary file, not a data file");
   DataLineArray lines;
-  std::size_t count = 0, start = 0;
+  // Some editors begin a UTF-8 file with a byte-order mark; it is no part of the first formula.
+  constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+  std::size_t count = 0;
+  std::size_t start = content.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0;
   while (count < lines.size() && start < content.size()) {
     std::size_t end = content.find('\n', start);
     const std::size_t next = end == std::string::npos ? content.size() : end + 1;

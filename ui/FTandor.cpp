@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <exception>
@@ -52,6 +53,15 @@ public:
 private:
   Glob &G;
 };
+
+// The parameter at fraction of the way from low to high, computed as the drag always has; across
+// a range wider than the largest double that overflows, and the point is then taken between the
+// ends without their difference, so that no infinite p or q reaches the methods or a data file.
+double PointOfRange(double computed, double low, double high, double fraction) {
+  if (std::isfinite(computed))
+    return computed;
+  return std::clamp(low * (1 - fraction) + high * fraction, low, high);
+}
 
 } // namespace
 
@@ -473,8 +483,10 @@ void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
   if (!(0 < x && x < 128 && 0 < y && y < 128))
     return;
   PintaCirculo(x, y);
-  const double p = G.ParamLow[0] + (G.ParamHigh[0] - G.ParamLow[0]) * x / 128.0;
-  const double q = G.ParamHigh[1] - (G.ParamHigh[1] - G.ParamLow[1]) * y / 128.0;
+  const double p = PointOfRange(G.ParamLow[0] + (G.ParamHigh[0] - G.ParamLow[0]) * x / 128.0,
+                                G.ParamLow[0], G.ParamHigh[0], x / 128.0);
+  const double q = PointOfRange(G.ParamHigh[1] - (G.ParamHigh[1] - G.ParamLow[1]) * y / 128.0,
+                                G.ParamLow[1], G.ParamHigh[1], 1 - y / 128.0);
   ApplyDraggedOrTypedParameters(p, q);
   pValueEdit->setText(FourSignificantDigits(p));
   qValueEdit->setText(FourSignificantDigits(q));
@@ -498,7 +510,9 @@ void TTandor::OnChangeParameters(QLineEdit *sender) {
     return;
   }
   const std::size_t low = isP ? 4 : 6, high = isP ? 5 : 7, slot = isP ? 8 : 9;
-  const bool inRange = G.FieldValues[low] <= value && value <= G.FieldValues[high];
+  // The range may come from a read that failed its checks, with an infinite end.
+  const bool inRange =
+      std::isfinite(value) && G.FieldValues[low] <= value && value <= G.FieldValues[high];
   if (inRange)
     G.FieldValues[slot] = value;
   ApplyDraggedOrTypedParameters(G.FieldValues[8], G.FieldValues[9]);
