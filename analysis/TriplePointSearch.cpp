@@ -166,6 +166,8 @@ TriplePointSearch::HalfSegment TriplePointSearch::HalfSegment::Of(const Vector2 
                                                                   const Vector2 &s1) {
   HalfSegment h{a0, a1, s0, s1};
   h.Along = {a1[0] - a0[0], a1[1] - a0[1]};
+  h.Low = {std::min(a0[0], a1[0]), std::min(a0[1], a1[1])};
+  h.High = {std::max(a0[0], a1[0]), std::max(a0[1], a1[1])};
   const double length = Distance(a0, a1);
   h.InverseLength2 = length > 0 ? 1 / (length * length) : 0.0;
   h.Stretch = length > 0 ? std::clamp(Distance(s0, s1) / length, 1.0, 10.0) : 1.0;
@@ -265,6 +267,9 @@ bool TriplePointSearch::OnPiece(const HalfSegment &g, const Vector2 &a, const Ve
   auto square = [](const Vector2 &p, const Vector2 &q) {
     return (p[0] - q[0]) * (p[0] - q[0]) + (p[1] - q[1]) * (p[1] - q[1]);
   };
+  if (a[0] < g.Low[0] - CoverRadius || a[0] > g.High[0] + CoverRadius ||
+      a[1] < g.Low[1] - CoverRadius || a[1] > g.High[1] + CoverRadius)
+    return false;
   const double x = g.NearestFraction(a);
   const double r = 2 * CoverRadius * g.Stretch;
   return square(a, Lerp(g.A0, g.A1, x)) <= CoverRadius * CoverRadius &&
@@ -291,6 +296,9 @@ bool TriplePointSearch::OnKeptPiece(const Vector2 &a, const Vector2 &sibling) co
 }
 
 bool TriplePointSearch::SeedFrom(const HalfSegment &a, const HalfSegment &b, Triple &seed) const {
+  for (int k = 0; k < 2; ++k)
+    if (a.Low[k] > b.High[k] + Reach || b.Low[k] > a.High[k] + Reach)
+      return false;
   double x = 0, y = 0;
   ClosestPoints(a.A0, a.A1, b.A0, b.A1, x, y);
   const Vector2 pa = Lerp(a.A0, a.A1, x);

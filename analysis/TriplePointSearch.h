@@ -44,6 +44,7 @@ public:
   struct HalfSegment {
     Vector2 A0{}, A1{}, S0{}, S1{};
     Vector2 Along{};           // A1 - A0
+    Vector2 Low{}, High{};     // the box of A0 and A1
     double InverseLength2 = 0; // 1 / |A1 - A0|^2, 0 for a piece of no length
     double Stretch = 1;        // how much longer its siblings are than the piece, 1 to 10
 
