@@ -422,7 +422,13 @@ bool TImplicitCurve4D::FollowDirection(const PointPair &x0, Cell cell0, Vector4 
     left = left || last != cell0;
     Append(0, cur);
     if (left) {
-      meets = MarkLine(from, last) ? meets + 1 : 0;
+      const bool hit = MarkLine(from, last);
+      // A step that ends in the cell it started from crosses no cell but the one the walk has
+      // just marked itself, so it says nothing about traced ground either way. Counting it as
+      // new ground let a walk round a small closed curve, with steps shorter than a cell, reset
+      // its count between every two hits and go round for ever.
+      if (from != last)
+        meets = hit ? meets + 1 : 0;
       if (meets > 2)
         break;
     }
