@@ -43,10 +43,10 @@ bool Normalise(Vector4 &a) {
 
 } // namespace
 
-TImplicitCurve4D::TImplicitCurve4D() : PairTracer(Magenta) {}
+TImplicitCurve4D::TImplicitCurve4D() : PairTracer(Magenta, DefaultPollWork) {}
 
 TImplicitCurve4D::TImplicitCurve4D(MapEvaluator map, CoordinateEvaluator coordinates)
-    : PairTracer(Magenta), Map(map), Coordinates(coordinates) {}
+    : PairTracer(Magenta, DefaultPollWork), Map(map), Coordinates(coordinates) {}
 
 void TImplicitCurve4D::BindEvaluators(MapEvaluator map, CoordinateEvaluator coordinates) {
   Map = map;
@@ -79,7 +79,7 @@ void TImplicitCurve4D::TraceLocus(const Vector2 &low, const Vector2 &high, doubl
     return;
   }
   Prepare(low, high, tolerance, coarseCount, pixelLength);
-  SweepCellPairs(1, control, [this](const CellTuple &cells) {
+  RunSweep(1, control, [this](const CellTuple &cells) {
     PointPair x0;
     if (CatchPair(cells, x0) && !VisitedNear(x0))
       FollowPiece(x0, Project(x0));
@@ -94,6 +94,7 @@ bool TImplicitCurve4D::CatchPair(const CellTuple &cells, PointPair &x0) {
 // ---- Residuals and their exact gradients ----
 
 double TImplicitCurve4D::ComponentAt(int c, const PointPair &x, double d) const {
+  Evaluations += 2;
   const double f1 = Coordinates.Value(c, x[0], x[1]);
   const double f2 = Coordinates.Value(c, x[2], x[3]);
   return (f2 - f1) / d;
@@ -128,6 +129,7 @@ Vector4 TImplicitCurve4D::GradientRow(const PointPair &x, int c) const {
   if (d < SameHalvesDistance)
     return {0, 0, 0, 0};
   const double e = 1 / d;
+  Evaluations += 4;
   const ValueAndDerivative a1 = Coordinates.WithDerivative(c, x[0], x[1], 1, 0);
   const ValueAndDerivative a2 = Coordinates.WithDerivative(c, x[2], x[3], 1, 0);
   const double G = (a2.Value - a1.Value) * e;
@@ -379,6 +381,19 @@ bool TImplicitCurve4D::PredictStep(const PointPair &x, Vector4 &d, PointPair &y)
   return false;
 }
 
+// A closed curve small enough to stay inside one cell of the projection grid never meets a
+// marked cell, and if it straddles an edge of the stall cells, the stall count starts again at
+// every crossing: the walk went round it for ever. Measured from where the walk last moved
+// away, lingering has no edges to straddle. No walk of an ordinary problem stays so long.
+bool TImplicitCurve4D::Lingers(Lingering &lingering, const PointPair &x) const {
+  for (int i = 0; i < 4; ++i)
+    if (!(std::fabs(x[i] - lingering.Anchor[i]) <= StallWidth[i])) {
+      lingering = {x, 0};
+      return false;
+    }
+  return ++lingering.Steps >= MaxLingeringSteps;
+}
+
 std::array<long, 4> TImplicitCurve4D::StallCells(const PointPair &x) const {
   std::array<long, 4> cells;
   for (int i = 0; i < 4; ++i)
@@ -396,7 +411,7 @@ void TImplicitCurve4D::FollowPiece(const PointPair &x0, Cell cell0) {
   if (!InsidePairDomain(x0))
     return;
   const Vector4 back{-t0[0], -t0[1], -t0[2], -t0[3]};
-  if (FollowDirection(x0, cell0, back))
+  if (FollowDirection(x0, cell0, back) && !RunOver())
     FollowDirection(x0, cell0, t0);
   SetCell(cell0, 1);
 }
@@ -408,10 +423,11 @@ bool TImplicitCurve4D::FollowDirection(const PointPair &x0, Cell cell0, Vector4 
   int still = 0, meets = 0;
   bool left = false;
   std::array<long, 4> cells = StallCells(x0);
+  Lingering lingering{x0, 0};
   bool ok = PredictStep(prev, d, cur);
   if (!ok)
     return false;
-  while (ok) {
+  for (int steps = 1; ok; ++steps) {
     if (!InsidePairDomain(cur))
       break;
     const Cell from = last;
@@ -432,6 +448,8 @@ bool TImplicitCurve4D::FollowDirection(const PointPair &x0, Cell cell0, Vector4 
       if (meets > 2)
         break;
     }
+    if (Lingers(lingering, cur) || steps >= MaxStepsPerDirection || RunOver())
+      break;
     prev = cur;
     ok = PredictStep(prev, d, cur) && still <= 20;
   }

@@ -160,8 +160,11 @@ bool PairTracer::NearestSamplePair(const CellTuple &cells, PointPair &x0) {
   return true;
 }
 
-void PairTracer::Append(int32_t pieceStart, const PointPair &x) {
+bool PairTracer::Append(int32_t pieceStart, const PointPair &x) {
+  if (TraceList.size() >= MaxRecords)
+    return false;
   TraceList.push_back({pieceStart, x});
+  return true;
 }
 
 void PairTracer::DrawLocus(Canvas &canvas, const PixelRect &rect, bool buildSiblings,
