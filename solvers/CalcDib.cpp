@@ -333,7 +333,7 @@ CalcDib::CalcDib()
 void CalcDib::ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
                                  RunControl &control) {
   BuildTriangles(F, low, high);
-  TestAllPairs(control);
+  TestAllPairs(F, control);
 }
 
 void CalcDib::SeedGenerator() {
@@ -347,7 +347,6 @@ double CalcDib::NextUniform() {
 }
 
 void CalcDib::BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high) {
-  Map = F;
   SeedGenerator();
   const int N = GridSize;
   const double hu = (high[0] - low[0]) / N, hv = (high[1] - low[1]) / N;
@@ -406,9 +405,14 @@ void CalcDib::StorePlane(int index, const TDomainTriangle &T) {
   NormalZ[index] = usable ? T.n[2] : NotANumber;
 }
 
-bool CalcDib::TestAllPairs(RunControl &control) {
+bool CalcDib::TestAllPairs(MapEvaluator F, RunControl &control) {
   ClearSegments();
   Stats = {};
+  const MapScope bound(*this, F);
+  return TestFirstMembers(control);
+}
+
+bool CalcDib::TestFirstMembers(RunControl &control) {
   const int M = TriangleCount();
   int poll = PollCounterStart;
   for (int a = 1; a <= M - 2; ++a) {
@@ -447,17 +451,29 @@ void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip
   }
 }
 
-void CalcDib::TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
+void CalcDib::TestTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                               int depth) {
+  const MapScope bound(*this, F);
+  TestPair(A, B, depth);
+}
+
+void CalcDib::SplitTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                                int depth) {
+  const MapScope bound(*this, F);
+  SplitPair(A, B, depth);
+}
+
+void CalcDib::TestPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
   PlaneSide sideA, sideB;
   if (!PlanesCut(A, B, sideA, sideB))
     return;
   if (depth < RefineDepth)
-    SplitTrianglePair(A, B, depth);
+    SplitPair(A, B, depth);
   else
     AddCut(A, B, sideA, sideB);
 }
 
-void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
+void CalcDib::SplitPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
   if (!Map)
     return;
   ++Stats.PairsRefined;
@@ -465,7 +481,7 @@ void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle 
   const std::array<TDomainTriangle, 3> b = SubTriangles(B, Map);
   for (const TDomainTriangle &Ai : a)
     for (const TDomainTriangle &Bj : b)
-      TestTrianglePair(Ai, Bj, depth + 1);
+      TestPair(Ai, Bj, depth + 1);
 }
 
 bool CalcDib::PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,

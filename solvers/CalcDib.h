@@ -66,7 +66,7 @@ public:
   CalcDib();
 
   // Replaces the stored segments with those of F over [low, high]. A stop seen at a poll keeps
-  // the segments found so far.
+  // the segments found so far. F is used during the call only.
   void ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
                           RunControl &control);
 
@@ -84,17 +84,20 @@ public:
   void SeedWith(uint64_t seed) { FixedSeed = seed; }
   void SeedFromClock() { FixedSeed.reset(); }
 
-  // The steps of a run, open for tests.
+  // The steps of a run, open for tests. Those given F use it during the call only: refinement
+  // evaluates F at the centroids.
   void BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high);
   // Index 0 prepares a triangle that is not stored.
   void PrepareTriangle(TDomainTriangle T, int index);
   static void PrepareTriangle(TDomainTriangle &T);
   // False when a stop was requested.
-  bool TestAllPairs(RunControl &control);
+  bool TestAllPairs(MapEvaluator F, RunControl &control);
   // depth 0 for table triangles. A and B are only read: refinement makes its sub-triangles
   // apart from them, so the table never changes.
-  void TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
-  void SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  void TestTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                        int depth);
+  void SplitTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                         int depth);
   void AddSegmentPair(const TriangleEndPoints &ends);
   void ClearSegments() { LastSegment = -1; }
 
@@ -104,11 +107,25 @@ public:
   double GridV(int i) const { return V[i]; }
   // The pair filter without the wider instruction set, which must give the same result.
   void UseBaselineFilterOnly(bool on) { BaselineFilterOnly = on; }
-  // The map used by refinement; set by BuildTriangles.
-  void SetMap(MapEvaluator F) { Map = F; }
 
 private:
+  // Binds the map of a call for its duration.
+  class MapScope {
+  public:
+    MapScope(CalcDib &dib, MapEvaluator F) : Dib(dib), Previous(dib.Map) { Dib.Map = F; }
+    ~MapScope() { Dib.Map = Previous; }
+    MapScope(const MapScope &) = delete;
+    MapScope &operator=(const MapScope &) = delete;
+
+  private:
+    CalcDib &Dib;
+    MapEvaluator Previous;
+  };
+
   void SeedGenerator();
+  void TestPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  void SplitPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  bool TestFirstMembers(RunControl &control);
   double NextUniform();
   void StorePlane(int index, const TDomainTriangle &T);
   static bool PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
@@ -121,7 +138,7 @@ private:
               const PlaneSide &sideB);
   void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
 
-  MapEvaluator Map;
+  MapEvaluator Map; // only during a call that was given one
   std::array<double, MaxGridSize + 1> U{}, V{};
   // Indexed from 1; entry 0 is unused.
   std::vector<TDomainTriangle> Triangles;

@@ -197,19 +197,50 @@ TEST(TrianglesRun, SameSegmentsAsThePlainPairLoop) {
     ASSERT_FALSE(fast.empty()) << locus.name;
     EXPECT_EQ(fast, baseline) << locus.name;
     dib.ClearSegments();
+    // Refinement evaluates the map again; the runs above kept no reference to it.
+    Map F = locus.F;
     const int M = dib.TriangleCount(), N = CalcDib::GridSize;
     for (int a = 1; a <= M - 2; ++a) {
       if (dib.Triangle(a).Degenerate)
         continue;
       if (a % 2 == 0)
-        dib.TestTrianglePair(dib.Triangle(a), dib.Triangle(a + 1), 0);
+        dib.TestTrianglePair(F, dib.Triangle(a), dib.Triangle(a + 1), 0);
       for (int b = a + 2; b <= M; ++b)
         if (a % 2 != 0 || b != a + 2 * N - 1)
-          dib.TestTrianglePair(dib.Triangle(a), dib.Triangle(b), 0);
+          dib.TestTrianglePair(F, dib.Triangle(a), dib.Triangle(b), 0);
     }
     const std::vector<TLocusSegment> plain(dib.Segments().begin(), dib.Segments().end());
     EXPECT_EQ(fast, plain) << locus.name;
   }
+}
+
+// The map is used during the call that gives it and never after: a later refinement evaluates
+// only the map it is given, so a map that has gone out of scope is never read.
+TEST(TrianglesRun, UsesAMapOnlyDuringTheCallThatGivesIt) {
+  CalcDib dib;
+  int first = 0, second = 0;
+  {
+    Map counted = [&](double &x, double &y, double &z, double u, double v) {
+      ++first;
+      Fold(x, y, z, u, v);
+    };
+    RunOn(dib, counted, {-1, -1}, {1, 1});
+  }
+  const int afterRun = first;
+  ASSERT_GT(afterRun, 0);
+  ASSERT_FALSE(dib.Segments().empty());
+  Map other = [&](double &x, double &y, double &z, double u, double v) {
+    ++second;
+    Fold(x, y, z, u, v);
+  };
+  // pairs of the run until one refines
+  const int M = dib.TriangleCount();
+  for (int a = 1; a <= M && second == 0; a += 2)
+    for (int b = a + 2; b <= M && second == 0; ++b)
+      dib.TestTrianglePair(other, dib.Triangle(a), dib.Triangle(b), 0);
+  EXPECT_GT(second, 0);
+  dib.TestTrianglePair({}, dib.Triangle(1), dib.Triangle(3), 0);
+  EXPECT_EQ(first, afterRun);
 }
 
 TEST(TrianglesRun, LocusLiesOnTheKnownCurveAndCoversIt) {
