@@ -347,17 +347,22 @@ double CalcDib::NextUniform() {
 }
 
 void CalcDib::BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high) {
+  StoredDomain = {low, high};
   SeedGenerator();
   const int N = GridSize;
   const double hu = (high[0] - low[0]) / N, hv = (high[1] - low[1]) / N;
-  const double jitter = 1.0 / (N * N);
+  // A fixed amount in the units of u and v, but never more than a quarter of a cell: on a
+  // narrow domain the lines crossed each other and made triangles outside D. Wherever a cell
+  // is wider than about 0.0024 (D wider than 0.1), the fixed amount applies unchanged.
+  const double jitterU = std::min(1.0 / (N * N), hu / 4);
+  const double jitterV = std::min(1.0 / (N * N), hv / 4);
   U[0] = low[0];
   U[N] = high[0];
   V[0] = low[1];
   V[N] = high[1];
   for (int i = 1; i < N; ++i) {
-    U[i] = low[0] + i * hu + (1 - 2 * NextUniform()) * jitter;
-    V[i] = low[1] + i * hv + (1 - 2 * NextUniform()) * jitter;
+    U[i] = low[0] + i * hu + (1 - 2 * NextUniform()) * jitterU;
+    V[i] = low[1] + i * hv + (1 - 2 * NextUniform()) * jitterV;
   }
   for (int i = 0; i < N; ++i)
     for (int j = 0; j < N; ++j) {
@@ -612,8 +617,25 @@ void CalcDib::AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const P
     if (count == 1)
       tryY(SecondCrossing(B, sideB, walkB));
   }
-  if (count == 2 && AllFinite(ends))
+  if (count == 2 && AllFinite(ends) && InDomain(ends))
     AddSegmentPair(ends);
+}
+
+// The ends are weighted means of corners in D, so rounding alone can put one a few units in the
+// last place outside; such an end goes onto the border. One farther out is no point of D: the
+// pair is not stored.
+bool CalcDib::InDomain(TriangleEndPoints &ends) const {
+  const auto &[low, high] = StoredDomain;
+  for (int c = 0; c < 2; ++c) {
+    const double margin =
+        1e-9 * (high[c] - low[c]) + 1e-14 * (std::fabs(low[c]) + std::fabs(high[c]));
+    for (Vector2 &p : ends) {
+      if (!(p[c] >= low[c] - margin && p[c] <= high[c] + margin))
+        return false;
+      p[c] = std::clamp(p[c], low[c], high[c]);
+    }
+  }
+  return true;
 }
 
 void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {

@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <random>
 #include <span>
@@ -40,6 +41,12 @@ using TriangleEndPoints = std::array<Vector2, 4>;
 struct TriangleStatistics {
   uint64_t PairsTested = 0;  // top-level pair tests
   uint64_t PairsRefined = 0; // pair splits, at every depth
+};
+
+// The rectangle D of a run, which every stored end point lies in.
+struct TriangleDomain {
+  Vector2 Low{-std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+  Vector2 High{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
 };
 
 class CalcDib {
@@ -85,7 +92,7 @@ public:
   void SeedFromClock() { FixedSeed.reset(); }
 
   // The steps of a run, open for tests. Those given F use it during the call only: refinement
-  // evaluates F at the centroids.
+  // evaluates F at the centroids. BuildTriangles also sets the domain of the stored ends.
   void BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high);
   // Index 0 prepares a triangle that is not stored.
   void PrepareTriangle(TDomainTriangle T, int index);
@@ -126,6 +133,7 @@ private:
   void TestPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
   void SplitPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
   bool TestFirstMembers(RunControl &control);
+  bool InDomain(TriangleEndPoints &ends) const;
   double NextUniform();
   void StorePlane(int index, const TDomainTriangle &T);
   static bool PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
@@ -139,6 +147,7 @@ private:
   void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
 
   MapEvaluator Map; // only during a call that was given one
+  TriangleDomain StoredDomain;
   std::array<double, MaxGridSize + 1> U{}, V{};
   // Indexed from 1; entry 0 is unused.
   std::vector<TDomainTriangle> Triangles;

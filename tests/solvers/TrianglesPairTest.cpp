@@ -178,6 +178,30 @@ TEST(TrianglesPair, CleanCrossingAtTheLastDepth) {
   }
 }
 
+// Stored ends lie in the D of the run: an end that rounding puts a unit in the last place
+// outside goes onto the border, a pair with an end farther out is not stored.
+TEST(TrianglesPair, EndsOutsideDAreMovedOntoItOrRefused) {
+  const CrossingCase &c = Crossings[0]; // ends u from -2.75 to 2.5, v from 0.25 to 0.5
+  AffinePair map{c.a, c.b};
+  const double justInside = std::nextafter(-2.75, 0.0);
+  const struct {
+    Vector2 low;
+    std::size_t segments;
+  } cases[] = {{{-2.75, 0.25}, 2}, {{justInside, 0.25}, 2}, {{-2.7, 0.25}, 0}};
+  for (const auto &[low, segments] : cases) {
+    CalcDib dib;
+    dib.BuildTriangles(map, low, {2.5, 0.5});
+    dib.TestTrianglePair({}, Prepared(CornersA, c.a), Prepared(CornersB, c.b),
+                         CalcDib::RefineDepth);
+    ASSERT_EQ(dib.Segments().size(), segments) << low[0];
+    if (segments == 0)
+      continue;
+    ExpectSameSegment(dib.Segments()[0], c.a1, {low[0], c.a2[1]}, c.name);
+    EXPECT_EQ(dib.Segments()[0].u2, low[0]);
+    ExpectSameSegment(dib.Segments()[1], c.b1, c.b2, c.name);
+  }
+}
+
 // From the top, the refined pieces tile the segment of the last depth: every piece lies on it and
 // their lengths add up to it. The corners are moved off the round numbers above, where crossings
 // of sub-triangles coincide exactly and fall on borders, which the strict inside test rejects.

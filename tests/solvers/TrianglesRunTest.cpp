@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -350,6 +351,78 @@ TEST(TrianglesRun, PollsAndStops) {
     // the next run starts from an empty list
     RunOn(dib, Fold, {-1, -1}, {1, 1});
     EXPECT_EQ(dib.Segments().size(), all.size());
+  }
+}
+
+Map Torus = [](double &x, double &y, double &z, double u, double v) {
+  x = (2 + std::cos(v)) * std::cos(u);
+  y = (2 + std::cos(v)) * std::sin(u);
+  z = std::sin(v);
+};
+
+// The jitter is a fixed amount, but never more than a quarter of a cell: the lines of a narrow
+// domain keep their order and stay in D; on ordinary domains the grid is the one the fixed
+// amount gives, number for number.
+TEST(TrianglesGrid, JitterStaysWithinAQuarterOfACell) {
+  const int N = CalcDib::GridSize;
+  const double tiny = std::nextafter(1.0, 2.0);
+  const std::pair<Vector2, Vector2> domains[] = {{{0, 0}, {0.01, 0.01}},
+                                                 {{1, 1}, {tiny, tiny}},
+                                                 {{-3, 0.5}, {-2.95, 0.6}},
+                                                 {{-1.5, 0.25}, {2.5, 3}}};
+  for (const auto &[low, high] : domains) {
+    CalcDib dib;
+    dib.SeedWith(17);
+    dib.BuildTriangles(Fold, low, high);
+    const double hu = (high[0] - low[0]) / N, hv = (high[1] - low[1]) / N;
+    for (int i = 0; i < N; ++i) {
+      EXPECT_LE(dib.GridU(i), dib.GridU(i + 1)) << low[0] << " " << i;
+      EXPECT_LE(dib.GridV(i), dib.GridV(i + 1)) << low[1] << " " << i;
+      EXPECT_LE(std::fabs(dib.GridU(i) - (low[0] + i * hu)), hu / 4 + 1e-15) << low[0];
+      EXPECT_LE(std::fabs(dib.GridV(i) - (low[1] + i * hv)), hv / 4 + 1e-15) << low[1];
+    }
+    if (hu / 4 < 1.0 / (N * N))
+      continue;
+    // the generator's numbers, as the grid draws them: U[i], then V[i]
+    std::mt19937_64 generator(17);
+    auto uniform = [&generator] { return static_cast<double>(generator() >> 11) * 0x1.0p-53; };
+    for (int i = 1; i < N; ++i) {
+      EXPECT_EQ(dib.GridU(i), low[0] + i * hu + (1 - 2 * uniform()) * (1.0 / (N * N)));
+      EXPECT_EQ(dib.GridV(i), low[1] + i * hv + (1 - 2 * uniform()) * (1.0 / (N * N)));
+    }
+  }
+}
+
+// On a narrow piece of the torus the grid lines crossed, and the method reported some 800,000
+// segments, many with ends outside D, where there are no double points at all. Every stored end
+// lies in D, also on maps that have double points there.
+TEST(TrianglesRun, NarrowDomainsAndEndsInD) {
+  const double tiny = std::nextafter(1.0, 2.0);
+  for (const auto &[low, high] : {std::pair<Vector2, Vector2>{{0, 0}, {0.01, 0.01}},
+                                  std::pair<Vector2, Vector2>{{1, 1}, {tiny, tiny}}}) {
+    CalcDib dib;
+    RunOn(dib, Torus, low, high);
+    EXPECT_TRUE(dib.Segments().empty()) << high[0] << ": " << dib.Segments().size();
+  }
+  // The cross-cap blown up a hundred times, on a domain a hundredth as wide.
+  Map SmallCrossCap = [](double &x, double &y, double &z, double u, double v) {
+    CrossCap(x, y, z, 100 * u, 100 * v);
+  };
+  const struct {
+    Map F;
+    Vector2 low, high;
+  } problems[] = {{Fold, {-1, -1}, {1, 1}},
+                  {SmallCrossCap, {-0.004, -0.01}, {0.006, 0.01}},
+                  {Circle, {-1, -1}, {1, 1}}};
+  for (const auto &[F, low, high] : problems) {
+    CalcDib dib;
+    RunOn(dib, F, low, high);
+    ASSERT_FALSE(dib.Segments().empty()) << high[0];
+    for (const TLocusSegment &s : dib.Segments())
+      for (const Vector2 &e : {Vector2{s.u1, s.v1}, Vector2{s.u2, s.v2}}) {
+        ASSERT_TRUE(low[0] <= e[0] && e[0] <= high[0]) << e[0];
+        ASSERT_TRUE(low[1] <= e[1] && e[1] <= high[1]) << e[1];
+      }
   }
 }
 
