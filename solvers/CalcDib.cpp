@@ -414,7 +414,11 @@ bool CalcDib::TestAllPairs(MapEvaluator F, RunControl &control) {
   ClearSegments();
   Stats = {};
   const MapScope bound(*this, F);
-  return TestFirstMembers(control);
+  RunPoll poll(control, Stats.PairsRefined, PollWork);
+  Watch = &poll;
+  const bool whole = TestFirstMembers(poll);
+  Watch = nullptr;
+  return whole;
 }
 
 bool CalcDib::TestFirstMembers(RunControl &control) {
@@ -434,7 +438,8 @@ bool CalcDib::TestFirstMembers(RunControl &control) {
     const int first = even ? a + 1 : a + 2;
     const int skip = even ? a + 2 * GridSize - 1 : 0;
     Stats.PairsTested += static_cast<uint64_t>(M - first + 1 - (skip != 0 && skip <= M ? 1 : 0));
-    TestAgainstFollowers(A, first, skip, M);
+    if (!TestAgainstFollowers(A, first, skip, M))
+      return false;
   }
   return true;
 }
@@ -443,8 +448,9 @@ bool CalcDib::TestFirstMembers(RunControl &control) {
 // and only as a filter: a follower needs one corner of A strictly above its plane and one
 // strictly below to pass the whole test, which the few that do then get, in ascending order as
 // a plain loop would give them. Distances that are not numbers pass neither comparison, so a
-// degenerate follower (NaN normal) never gets through.
-void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last) {
+// degenerate follower (NaN normal) never gets through. False when the run must end: a pair's
+// refinement can be long, so the run polls between followers as its work grows.
+bool CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last) {
   const PlaneColumns planes{PlaneX.data(),  PlaneY.data(),  PlaneZ.data(),
                             NormalX.data(), NormalY.data(), NormalZ.data()};
   const int count = FilterFollowers(A.P, planes, first - first % BlockSize, last, Followers.data(),
@@ -453,7 +459,10 @@ void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip
     const int b = Followers[i];
     if (b >= first && b != skip)
       TestFirstMemberPair(0, Triangles[b], 0);
+    if (Full() || (Watch != nullptr && Watch->Breathe()))
+      return false;
   }
+  return true;
 }
 
 void CalcDib::TestTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
@@ -639,6 +648,8 @@ bool CalcDib::InDomain(TriangleEndPoints &ends) const {
 }
 
 void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {
+  if (Full())
+    return;
   ++LastSegment;
   if (static_cast<int>(SegmentList.size()) <= LastSegment + 1)
     SegmentList.resize(static_cast<std::size_t>(LastSegment + SegmentGrowth));

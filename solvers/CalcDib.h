@@ -61,6 +61,12 @@ public:
   static constexpr int PollCounterStart = 5;
   static constexpr std::size_t InitialSegmentRoom = 500;
   static constexpr int SegmentGrowth = 50;
+  // What one run may store, and how much refinement may pass between two polls. Ordinary
+  // problems store up to some 2,500,000 segments; a surface crumpled finer than the grid can
+  // ask for tens of millions, over a gigabyte and a minute. At the cap (256 MB) the run ends
+  // as a stop would end it. 10,000 refinements take 15 to 60 ms.
+  static constexpr int DefaultMaxSegments = 8'000'000;
+  static constexpr uint64_t DefaultPollWork = 10'000;
   static constexpr Rgb LocusColour{0, 128, 0};
 
   // The distances of a triangle's image corners from another image's plane and the sum of
@@ -97,7 +103,7 @@ public:
   // Index 0 prepares a triangle that is not stored.
   void PrepareTriangle(TDomainTriangle T, int index);
   static void PrepareTriangle(TDomainTriangle &T);
-  // False when a stop was requested.
+  // False when the run was ended early, by a stop or by a full list.
   bool TestAllPairs(MapEvaluator F, RunControl &control);
   // depth 0 for table triangles. A and B are only read: refinement makes its sub-triangles
   // apart from them, so the table never changes.
@@ -105,6 +111,7 @@ public:
                         int depth);
   void SplitTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
                          int depth);
+  // Stores the two segments unless the list is full.
   void AddSegmentPair(const TriangleEndPoints &ends);
   void ClearSegments() { LastSegment = -1; }
 
@@ -114,6 +121,9 @@ public:
   double GridV(int i) const { return V[i]; }
   // The pair filter without the wider instruction set, which must give the same result.
   void UseBaselineFilterOnly(bool on) { BaselineFilterOnly = on; }
+
+  int MaxSegments = DefaultMaxSegments;
+  uint64_t PollWork = DefaultPollWork; // refinements between two polls of a run
 
 private:
   // Binds the map of a call for its duration.
@@ -134,6 +144,7 @@ private:
   void SplitPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
   bool TestFirstMembers(RunControl &control);
   bool InDomain(TriangleEndPoints &ends) const;
+  bool Full() const { return LastSegment + 2 >= MaxSegments; }
   double NextUniform();
   void StorePlane(int index, const TDomainTriangle &T);
   static bool PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
@@ -144,9 +155,10 @@ private:
   void SplitFirstMemberPair(int node, const TDomainTriangle &B, int depth);
   void AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const PlaneSide &sideA,
               const PlaneSide &sideB);
-  void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
+  bool TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
 
-  MapEvaluator Map; // only during a call that was given one
+  MapEvaluator Map;         // only during a call that was given one
+  RunPoll *Watch = nullptr; // only during TestAllPairs
   TriangleDomain StoredDomain;
   std::array<double, MaxGridSize + 1> U{}, V{};
   // Indexed from 1; entry 0 is unused.

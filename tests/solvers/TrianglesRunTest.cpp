@@ -426,6 +426,61 @@ TEST(TrianglesRun, NarrowDomainsAndEndsInD) {
   }
 }
 
+// A full list ends the run as a stop does, with the beginning of the whole result; ordinary
+// problems stay far below the cap.
+TEST(TrianglesRun, AFullListEndsTheRun) {
+  CalcDib full;
+  RunOn(full, Fold, {-1, -1}, {1, 1});
+  const std::vector<TLocusSegment> all(full.Segments().begin(), full.Segments().end());
+  for (const auto &locus : KnownLoci()) {
+    CalcDib dib;
+    RunOn(dib, locus.F, locus.low, locus.high);
+    EXPECT_LT(dib.Segments().size(), static_cast<std::size_t>(dib.MaxSegments / 100));
+  }
+  CalcDib capped;
+  capped.MaxSegments = 100;
+  RunOn(capped, Fold, {-1, -1}, {1, 1});
+  const auto kept = capped.Segments();
+  ASSERT_EQ(kept.size(), 100u);
+  EXPECT_TRUE(std::equal(kept.begin(), kept.end(), all.begin()));
+  EXPECT_LT(capped.Statistics().PairsTested, full.Statistics().PairsTested);
+}
+
+// Refinement polls as it goes, so no more than a poll's worth of it and one follower's (at most
+// 1 + 9 + 81 splits) pass between two polls, and a stop seen there ends the run at once.
+TEST(TrianglesRun, RefinementPollsAndHearsAStop) {
+  class Watching : public RunControl {
+  public:
+    explicit Watching(const CalcDib &dib, int stopAt) : Dib(dib), StopAt(stopAt) {}
+    bool ProcessEventsAndCheckStop() override {
+      Refined.push_back(Dib.Statistics().PairsRefined);
+      return ++Polls == StopAt;
+    }
+    const CalcDib &Dib;
+    int StopAt, Polls = 0;
+    std::vector<uint64_t> Refined;
+  };
+  const int M = 2 * CalcDib::GridSize * CalcDib::GridSize;
+  CalcDib dib;
+  dib.PollWork = 50;
+  dib.SeedWith(11);
+  Watching all(dib, 0);
+  dib.ComputeByTriangles(Fold, {-1, -1}, {1, 1}, all);
+  const std::vector<TLocusSegment> whole(dib.Segments().begin(), dib.Segments().end());
+  EXPECT_GT(all.Polls, (5 + M - 2) / 30 + 10);
+  for (std::size_t i = 1; i < all.Refined.size(); ++i)
+    EXPECT_LE(all.Refined[i] - all.Refined[i - 1], 50u + 91u);
+  for (int stopAt : {60, 150}) {
+    Watching control(dib, stopAt);
+    dib.ComputeByTriangles(Fold, {-1, -1}, {1, 1}, control);
+    EXPECT_EQ(control.Polls, stopAt);
+    EXPECT_EQ(dib.Statistics().PairsRefined, control.Refined.back()) << "nothing after the stop";
+    const auto kept = dib.Segments();
+    EXPECT_LT(kept.size(), whole.size());
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), whole.begin()));
+  }
+}
+
 // Masked traps: F gives NaN or infinities on part of D. Nothing that is not a number is stored,
 // and the locus elsewhere is still found.
 TEST(TrianglesRun, NonFiniteImagesAreNeverStored) {
