@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "solvers/LineClip.h"
 #include "solvers/TraceDrawing.h"
 
 namespace tandor {
@@ -666,12 +667,15 @@ void CalcDib::DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vec
   const double sy = (rect.Top - rect.Bottom) / (high[1] - low[1]);
   const double ox = rect.Left - sx * low[0];
   const double oy = rect.Top - sy * high[1];
+  const int margin = DrawingMargin(rect);
   for (const TLocusSegment &s : Segments()) {
     const int x2 = TruncToPixel(sx * s.u2 + ox), y2 = TruncToPixel(sy * s.v2 + oy);
-    canvas.MoveTo(TruncToPixel(sx * s.u1 + ox), TruncToPixel(sy * s.v1 + oy));
-    canvas.LineTo(x2, y2);
-    // The line leaves out its end pixel.
-    canvas.SetPixel(x2, y2, LocusColour);
+    const LineSegment line{TruncToPixel(sx * s.u1 + ox), TruncToPixel(sy * s.v1 + oy), x2, y2};
+    DrawSegment(canvas, rect, line);
+    // The line leaves out its end pixel; one far off the picture is not there to be set.
+    LineSegment end;
+    if (ClipToRect({x2, y2, x2, y2}, rect, margin, end))
+      canvas.SetPixel(x2, y2, LocusColour);
   }
 }
 

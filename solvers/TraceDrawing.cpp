@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <limits>
 
+#include "solvers/LineClip.h"
+
 namespace tandor {
 
 namespace {
@@ -81,10 +83,8 @@ void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoi
                              map.RoundY(b[1])};
     const PixelSegment second{map.RoundX(a[2]), map.RoundY(a[3]), map.RoundX(b[2]),
                               map.RoundY(b[3])};
-    canvas.MoveTo(first.x1, first.y1);
-    canvas.LineTo(first.x2, first.y2);
-    canvas.MoveTo(second.x1, second.y1);
-    canvas.LineTo(second.x2, second.y2);
+    DrawSegment(canvas, rect, {first.x1, first.y1, first.x2, first.y2});
+    DrawSegment(canvas, rect, {second.x1, second.y1, second.x2, second.y2});
     if (rows != nullptr)
       AddSiblingSpans(*rows, H, first, second);
   }
