@@ -1,5 +1,6 @@
 #include "solvers/TraceDrawing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -47,7 +48,9 @@ void AddSiblingSpans(SiblingTable &rows, int rowLimit, const PixelSegment &A,
     const auto midX = static_cast<int16_t>((self.x1 + self.x2) / 2);
     const auto midY = static_cast<int16_t>((self.y1 + self.y2) / 2);
     const auto centreX = static_cast<int16_t>((other.x1 + other.x2) / 2);
-    const auto halfWidth = static_cast<int16_t>(std::abs((other.x1 - other.x2) / 2) + 1);
+    // A segment across the whole 16-bit range would give 32768, which wraps to a negative width.
+    const auto halfWidth =
+        static_cast<int16_t>(std::min(std::abs((other.x1 - other.x2) / 2) + 1, 32767));
     const int step = other.y2 >= other.y1 ? 1 : -1;
     for (int y = other.y1;; y += step) {
       if (y >= 0 && y < rowLimit && y < static_cast<int>(rows.size()))

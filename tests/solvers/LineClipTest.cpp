@@ -183,6 +183,18 @@ TEST(DrawingClip, TraceSegmentsFarOffThePictureAreCut) {
   EXPECT_EQ(canvas.lines[0].y2, 200);
 }
 
+// A step across the whole 16-bit range still points every row it crosses at its sibling.
+TEST(DrawingClip, SiblingSpansOfTheWidestSegmentsKeepAPositiveWidth) {
+  SiblingTable rows(400);
+  AddSiblingSpans(rows, 400, {-32768, 10, 32767, 10}, {5, 0, 7, 399});
+  ASSERT_EQ(rows[10].size(), 2u); // the short segment crosses row 10 as well
+  EXPECT_EQ(rows[10][1].HalfWidth, 32767);
+  int sx = 0, sy = 0;
+  EXPECT_TRUE(FindSiblingInRows(rows, 20000, 10, sx, sy));
+  EXPECT_EQ(sx, 6);
+  EXPECT_EQ(sy, 199);
+}
+
 QImage Picture() {
   QImage image(400, 400, QImage::Format_RGB32);
   image.fill(Qt::white);
