@@ -660,7 +660,7 @@ void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {
 }
 
 void CalcDib::DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vector2 &low,
-                                const Vector2 &high) const {
+                                const Vector2 &high, RunControl *control) const {
   canvas.FillRect(rect);
   canvas.SetPen(LocusColour, PenWidthFor(rect), PenMode::Copy);
   const double sx = (rect.Right - rect.Left) / (high[0] - low[0]);
@@ -668,7 +668,11 @@ void CalcDib::DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vec
   const double ox = rect.Left - sx * low[0];
   const double oy = rect.Top - sy * high[1];
   const int margin = DrawingMargin(rect);
+  std::size_t drawn = 0;
   for (const TLocusSegment &s : Segments()) {
+    if (control != nullptr && ++drawn % DrawPollInterval == 0 &&
+        control->ProcessEventsAndCheckStop())
+      return;
     const int x2 = TruncToPixel(sx * s.u2 + ox), y2 = TruncToPixel(sy * s.v2 + oy);
     const LineSegment line{TruncToPixel(sx * s.u1 + ox), TruncToPixel(sy * s.v1 + oy), x2, y2};
     DrawSegment(canvas, rect, line);

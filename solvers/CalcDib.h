@@ -83,9 +83,10 @@ public:
   void ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
                           RunControl &control);
 
-  // Fills rect with the canvas's brush and draws the stored segments in green.
+  // Fills rect with the canvas's brush and draws the stored segments in green. A long drawing
+  // polls control, if given, and ends where a stop is asked.
   void DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vector2 &low,
-                         const Vector2 &high) const;
+                         const Vector2 &high, RunControl *control = nullptr) const;
 
   std::span<const TLocusSegment> Segments() const {
     return {SegmentList.data(), static_cast<std::size_t>(LastSegment + 1)};

@@ -168,9 +168,10 @@ bool PairTracer::Append(int32_t pieceStart, const PointPair &x) {
 }
 
 void PairTracer::DrawLocus(Canvas &canvas, const PixelRect &rect, bool buildSiblings,
-                           const Vector2 &domainLow, const Vector2 &domainHigh) {
+                           const Vector2 &domainLow, const Vector2 &domainHigh,
+                           RunControl *control) {
   DrawTrace(canvas, rect, TraceList, PenColour, domainLow, domainHigh,
-            buildSiblings ? &SiblingRows : nullptr);
+            buildSiblings ? &SiblingRows : nullptr, control);
 }
 
 bool PairTracer::FindSibling(int x, int row, int &siblingX, int &siblingY) const {

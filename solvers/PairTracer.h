@@ -24,9 +24,11 @@ public:
 
   PairTracer(Rgb penColour, uint64_t pollWork) : PollWork(pollWork), PenColour(penColour) {}
 
-  // Draws TraceList into rect; with buildSiblings the sibling table is rebuilt for rect.
+  // Draws TraceList into rect; with buildSiblings the sibling table is rebuilt for rect. A
+  // long drawing polls control, if given, and ends where a stop is asked.
   void DrawLocus(Canvas &canvas, const PixelRect &rect, bool buildSiblings,
-                 const Vector2 &domainLow, const Vector2 &domainHigh);
+                 const Vector2 &domainLow, const Vector2 &domainHigh,
+                 RunControl *control = nullptr);
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
 
   int TraceHigh() const { return static_cast<int>(TraceList.size()) - 1; }

@@ -64,8 +64,8 @@ void AddSiblingSpans(SiblingTable &rows, int rowLimit, const PixelSegment &A,
 }
 
 void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoint> &trace,
-               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh,
-               SiblingTable *rows) {
+               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh, SiblingTable *rows,
+               RunControl *control) {
   const int H = rect.Height();
   if (rows != nullptr) {
     // An upside-down rectangle must not turn into a huge table. Rows are emptied rather than
@@ -78,6 +78,8 @@ void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoi
   canvas.FillRect(rect);
   canvas.SetPen(colour, PenWidthFor(rect), PenMode::Copy);
   for (std::size_t i = 1; i < trace.size(); ++i) {
+    if (control != nullptr && i % DrawPollInterval == 0 && control->ProcessEventsAndCheckStop())
+      return;
     if (trace[i].PieceStart == 1)
       continue;
     const PointPair &a = trace[i - 1].Pair;

@@ -195,6 +195,39 @@ TEST(DrawingClip, SiblingSpansOfTheWidestSegmentsKeepAPositiveWidth) {
   EXPECT_EQ(sy, 199);
 }
 
+// A drawing of a huge result polls as it goes, so that a stop asked for ends it.
+TEST(DrawingPolls, HugeResultsPollWhileDrawnAndStopWhenAsked) {
+  class StopAt : public RunControl {
+  public:
+    explicit StopAt(int stop) : Stop(stop) {}
+    bool ProcessEventsAndCheckStop() override { return ++Polls == Stop; }
+    int Stop, Polls = 0;
+  };
+  const PixelRect rect{0, 0, 400, 400};
+  CalcDib dib;
+  for (int i = 0; i < 100'000; ++i) // 200,000 segments
+    dib.AddSegmentPair(
+        {Vector2{0.1, 0.2}, Vector2{0.3, 0.4}, Vector2{0.5, 0.6}, Vector2{0.7, 0.8}});
+  std::vector<TracePoint> trace(200'000, TracePoint{0, {0.1, 0.2, 0.3, 0.4}});
+  trace[0].PieceStart = 1;
+  for (int stop : {2, 0}) {
+    RecordingCanvas triangles, curves;
+    StopAt control(stop), traceControl(stop);
+    dib.DrawTriangleLocus(triangles, rect, {0, 0}, {1, 1}, &control);
+    DrawTrace(curves, rect, trace, {0, 0, 255}, {0, 0}, {1, 1}, nullptr, &traceControl);
+    if (stop == 2) {
+      EXPECT_EQ(control.Polls, 2);
+      EXPECT_EQ(triangles.lines.size(), 2 * DrawPollInterval - 1);
+      EXPECT_EQ(traceControl.Polls, 2);
+      EXPECT_EQ(curves.lines.size(), 2 * (2 * DrawPollInterval - 1));
+    } else {
+      EXPECT_EQ(control.Polls, 3); // at 65,536, 131,072 and 196,608
+      EXPECT_EQ(triangles.lines.size(), 200'000u);
+      EXPECT_EQ(curves.lines.size(), 2 * 199'999u);
+    }
+  }
+}
+
 QImage Picture() {
   QImage image(400, 400, QImage::Format_RGB32);
   image.fill(Qt::white);
