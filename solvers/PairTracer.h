@@ -57,7 +57,7 @@ public:
   mutable uint64_t Evaluations = 0;
   uint64_t PollWork;
   // What one run may take, whatever the problem. The wildest problems tried store some 300,000
-  // records in 11,000 pieces and no walk of theirs takes 3,000 steps; the caps only end runs
+  // records in 11,000 pieces, in walks of at most a few hundred steps; the caps only end runs
   // that would otherwise grow without end. A full trace ends the run as a stop does.
   std::size_t MaxRecords = 1'000'000;
   int MaxStepsPerDirection = 100'000;
