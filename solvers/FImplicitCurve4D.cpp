@@ -79,10 +79,13 @@ void TImplicitCurve4D::TraceLocus(const Vector2 &low, const Vector2 &high, doubl
     return;
   }
   Prepare(low, high, tolerance, coarseCount, pixelLength);
+  // Most cell pairs are passed over at once; only a walk can have used up the run.
   RunSweep(1, control, [this](const CellTuple &cells) {
     PointPair x0;
-    if (CatchPair(cells, x0) && !VisitedNear(x0))
-      FollowPiece(x0, Project(x0));
+    if (!CatchPair(cells, x0) || VisitedNear(x0))
+      return true;
+    FollowPiece(x0, Project(x0));
+    return !RunOver();
   });
 }
 
@@ -94,7 +97,6 @@ bool TImplicitCurve4D::CatchPair(const CellTuple &cells, PointPair &x0) {
 // ---- Residuals and their exact gradients ----
 
 double TImplicitCurve4D::ComponentAt(int c, const PointPair &x, double d) const {
-  Evaluations += 2;
   const double f1 = Coordinates.Value(c, x[0], x[1]);
   const double f2 = Coordinates.Value(c, x[2], x[3]);
   return (f2 - f1) / d;
@@ -129,7 +131,6 @@ Vector4 TImplicitCurve4D::GradientRow(const PointPair &x, int c) const {
   if (d < SameHalvesDistance)
     return {0, 0, 0, 0};
   const double e = 1 / d;
-  Evaluations += 4;
   const ValueAndDerivative a1 = Coordinates.WithDerivative(c, x[0], x[1], 1, 0);
   const ValueAndDerivative a2 = Coordinates.WithDerivative(c, x[2], x[3], 1, 0);
   const double G = (a2.Value - a1.Value) * e;
@@ -173,6 +174,7 @@ bool TImplicitCurve4D::GradualDescend(PointPair start, PointPair &x) {
       return Fail(DescentOutcome::OutsideDomain, k);
     int b = 0;
     double largest = 0;
+    Evaluations += 10; // the residual's 6 values and, mostly, a gradient's 4 derivatives
     LargestResidual(x, b, largest, r);
     // NaN passes no comparison, so it would slip through every "fail when above" test below.
     if (!std::isfinite(r))
@@ -347,6 +349,7 @@ bool TImplicitCurve4D::MarkLine(Cell from, Cell to) {
 // ---- Following a curve ----
 
 bool TImplicitCurve4D::TangentOfLocus(const PointPair &x, Vector4 &t) const {
+  Evaluations += 12;
   const std::array<Vector4, 3> J = AnalyticJacobian(x);
   const Vector4 c = Cross4(J[0], J[1], J[2]);
   const double m = Norm4(c);

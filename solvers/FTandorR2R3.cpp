@@ -211,10 +211,13 @@ void TTandorR2R3::TraceLocus(const tandor::MapEvaluator &evaluator, const Vector
                              double pixelLength, RunControl &control) {
   (void)fineCount;
   Prepare(evaluator, low, tolerance, high, coarseCount, pixelLength);
+  // Most cell pairs are passed over at once; only a walk can have used up the run.
   RunSweep(5, control, [this](const CellTuple &cells) {
     PointPair x0{};
-    if (CatchPair(cells, x0))
-      FollowPiece(x0, cells);
+    if (!CatchPair(cells, x0))
+      return true;
+    FollowPiece(x0, cells);
+    return !RunOver();
   });
 }
 

@@ -86,7 +86,8 @@ protected:
   // Visits every unordered pair of distinct cells once, in the order of the sweep, polling
   // run control at every 30th visited tuple of the counter that starts at counterStart.
   // A visit may return false to end the sweep. Returns false when the sweep was ended early.
-  template <class Visit> bool SweepCellPairs(int counterStart, RunControl &control, Visit &&visit) {
+  template <class Control, class Visit>
+  bool SweepCellPairs(int counterStart, Control &control, Visit &&visit) {
     const int n = CoarseCount;
     int counter = counterStart;
     for (int a = 0; a < n; ++a)
@@ -107,14 +108,11 @@ protected:
   }
 
   // The sweep of a run: besides the sweep's own polls, the walks poll through RunOver while
-  // it lasts.
+  // it lasts. A visit returns false when the run must end.
   template <class Visit> void RunSweep(int counterStart, RunControl &control, Visit &&visit) {
     RunPoll poll(control, Evaluations, PollWork);
     Watch = &poll;
-    SweepCellPairs(counterStart, poll, [&](const CellTuple &cells) {
-      visit(cells);
-      return !RunOver();
-    });
+    SweepCellPairs(counterStart, poll, visit);
     Watch = nullptr;
   }
 
