@@ -256,7 +256,7 @@ TEST(PairSegments, FromATraceAndFromTheTrianglesSegments) {
   class TwoSegments final : public LocusMethodSolver {
   public:
     void Compute(Glob &, MapFunctions &, RunControl &) override {}
-    void Draw(Canvas &, const PixelRect &, bool, Glob &) override {}
+    void Draw(Canvas &, const PixelRect &, bool, Glob &, RunControl *) override {}
     std::size_t SegmentCount() const override { return 3; } // an odd last one is ignored
     Vector4 Segment(std::size_t k) const override {
       const double b = 10.0 * static_cast<double>(k);
