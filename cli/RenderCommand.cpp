@@ -32,6 +32,7 @@ constexpr const char *Usage =
     "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
+    "                         [--seed N]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
     "descent by default).\n"
@@ -39,7 +40,11 @@ constexpr const char *Usage =
     "  --png OUT.png  the picture as the window draws it, N x N pixels (--size, 400)\n"
     "  --svg OUT.svg  the same drawing as vector graphics\n"
     "  --csv OUT.csv  the computed locus, 17 significant digits\n"
-    "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations\n"
+    "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations,\n"
+    "                 and the seed for the methods that draw random numbers\n"
+    "  --seed N       seeds Gradual Descent's projection and the triangle grid (a whole\n"
+    "                 number from 0 to 2^64 - 1), so that a run can be made again; without\n"
+    "                 it the clock seeds them\n"
     "Exit status: 0 done (also when stopped by Ctrl+C), 1 input or file error, 2 usage "
     "error,\n3 method not available.\n";
 
@@ -50,6 +55,7 @@ struct RenderOptions {
   std::optional<std::string> Png, Svg, Csv;
   int Size = 400;
   bool Stats = false;
+  std::optional<uint64_t> Seed;
 };
 
 class UsageError : public std::runtime_error {
@@ -73,6 +79,14 @@ int SizeOf(std::string_view text) {
   if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > 16384)
     throw UsageError("the size must be a whole number from 1 to 16384");
   return n;
+}
+
+uint64_t SeedOf(std::string_view text) {
+  uint64_t seed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+  if (error != std::errc() || end != text.data() + text.size())
+    throw UsageError("the seed must be a whole number from 0 to 18446744073709551615");
+  return seed;
 }
 
 RenderOptions ParseOptions(int argc, char **argv) {
@@ -101,6 +115,8 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Size = SizeOf(value());
     else if (word == "--stats")
       o.Stats = true;
+    else if (word == "--seed")
+      o.Seed = SeedOf(value());
     else if (!haveFile && !(word.size() > 1 && word[0] == '-')) {
       o.File = word;
       haveFile = true;
@@ -312,7 +328,10 @@ void WriteStats(const Run &run, std::ostream &out, double seconds) {
   std::snprintf(secondsText, sizeof secondsText, "%.6f", seconds);
   out << "{\"method\": \"" << MethodName(run.method) << "\", \"records\": " << records
       << ", \"pieces\": " << pieces << ", \"seconds\": " << secondsText
-      << ", \"map_evaluations\": " << run.map.Evaluations << "}\n";
+      << ", \"map_evaluations\": " << run.map.Evaluations;
+  if (const std::optional<uint64_t> seed = solver->SeedUsed())
+    out << ", \"seed\": " << *seed;
+  out << "}\n";
 }
 
 int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunControl *control) {
@@ -345,6 +364,7 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
   // Ctrl+C stops the computation, and what was found is still written whole: the handler stays
   // in place until the outputs are out.
   InterruptControl interrupt;
+  run->solvers.SetSeed(o.Seed);
   run->map.Evaluations = 0;
   const auto start = std::chrono::steady_clock::now();
   run->solvers.Compute(run->method, run->glob, run->map, control ? *control : interrupt);

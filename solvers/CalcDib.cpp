@@ -338,9 +338,11 @@ void CalcDib::ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vecto
 }
 
 void CalcDib::SeedGenerator() {
-  Generator.seed(FixedSeed ? *FixedSeed
-                           : static_cast<uint64_t>(
-                                 std::chrono::system_clock::now().time_since_epoch().count()));
+  LastSeed =
+      FixedSeed
+          ? *FixedSeed
+          : static_cast<uint64_t>(std::chrono::system_clock::now().time_since_epoch().count());
+  Generator.seed(LastSeed);
 }
 
 double CalcDib::NextUniform() {

@@ -97,6 +97,8 @@ public:
   // Runs after this one use the given seed instead of the clock, so a grid can be repeated.
   void SeedWith(uint64_t seed) { FixedSeed = seed; }
   void SeedFromClock() { FixedSeed.reset(); }
+  // The seed of the last grid, drawn from the clock or given.
+  uint64_t SeedUsed() const { return LastSeed; }
 
   // The steps of a run, open for tests. Those given F use it during the call only: refinement
   // evaluates F at the centroids. BuildTriangles also sets the domain of the stored ends.
@@ -181,6 +183,7 @@ private:
 
   std::mt19937_64 Generator;
   std::optional<uint64_t> FixedSeed;
+  uint64_t LastSeed = 0;
 };
 
 } // namespace tandor

@@ -261,6 +261,7 @@ void TImplicitCurve4D::SetUpProjection() {
       ProjectionSeed ? *ProjectionSeed
                      : static_cast<uint64_t>(
                            std::chrono::high_resolution_clock::now().time_since_epoch().count());
+  SeedUsed = seed;
   std::mt19937_64 generator(seed);
   auto uniform = [&generator] { return static_cast<double>(generator() >> 11) * 0x1.0p-53; };
   Vector4 &P1 = ProjectionAxes[0];

@@ -48,6 +48,8 @@ public:
   // Without a seed every run draws its projection axes from a generator seeded from the clock;
   // with one, every run uses it, so runs can be repeated exactly.
   void SetProjectionSeed(std::optional<uint64_t> seed) { ProjectionSeed = seed; }
+  // The seed of the last run's projection, drawn from the clock or given.
+  uint64_t ProjectionSeedUsed() const { return SeedUsed; }
 
   // Computes the locus for the problem in force, replacing the previous result. Returns early,
   // with what was traced so far, when the run control asks for a stop.
@@ -124,6 +126,7 @@ private:
   MapEvaluator Map;
   CoordinateEvaluator Coordinates;
   std::optional<uint64_t> ProjectionSeed;
+  uint64_t SeedUsed = 0;
   DescentRecord Descent;
 };
 

@@ -17,6 +17,9 @@ public:
                        static_cast<double>(glob.PixelLength), control);
   }
 
+  void SetSeed(std::optional<uint64_t> seed) override { Tracer->SetProjectionSeed(seed); }
+  std::optional<uint64_t> SeedUsed() const override { return Tracer->ProjectionSeedUsed(); }
+
 private:
   CompiledCoordinates Coordinates;
 };

@@ -63,6 +63,12 @@ void LocusSolvers::Draw(LocusMethod method, Canvas &canvas, const PixelRect &rec
     solver->Draw(canvas, rect, screen, glob, control);
 }
 
+void LocusSolvers::SetSeed(std::optional<uint64_t> seed) {
+  for (const auto &solver : Solvers)
+    if (solver)
+      solver->SetSeed(seed);
+}
+
 bool LocusSolvers::FindSibling(int x, int row, int &siblingX, int &siblingY) const {
   const LocusMethodSolver *solver = Solver(LastMethod);
   return solver != nullptr && solver->FindSibling(x, row, siblingX, siblingY);

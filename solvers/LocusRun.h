@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "formula/MapFunctions.h"
@@ -51,6 +53,11 @@ public:
     return nullptr;
   }
   virtual std::size_t SegmentCount() const { return 0; }
+  // The methods that draw random numbers (the gradual tracer's projection, the triangle grid's
+  // jitter) use the given seed in every later run, or the clock without one; the others
+  // ignore it and have no seed to tell.
+  virtual void SetSeed(std::optional<uint64_t> seed) { (void)seed; }
+  virtual std::optional<uint64_t> SeedUsed() const { return std::nullopt; }
   virtual Vector4 Segment(std::size_t index) const {
     (void)index;
     return {};
@@ -73,6 +80,8 @@ public:
   // of a huge result polls control, if given, and ends where a stop is asked.
   void Draw(LocusMethod method, Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob,
             RunControl *control = nullptr);
+  // Gives every method the seed of its later runs (none: the clock).
+  void SetSeed(std::optional<uint64_t> seed);
   // The sibling display of the method of the last computation.
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
   LocusMethod LastMethod = LocusMethod::None;

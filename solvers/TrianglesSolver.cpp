@@ -16,6 +16,13 @@ public:
   void Draw(Canvas &canvas, const PixelRect &rect, bool, Glob &glob, RunControl *control) override {
     Dib->DrawTriangleLocus(canvas, rect, glob.DomainLow, glob.DomainHigh, control);
   }
+  void SetSeed(std::optional<uint64_t> seed) override {
+    if (seed)
+      Dib->SeedWith(*seed);
+    else
+      Dib->SeedFromClock();
+  }
+  std::optional<uint64_t> SeedUsed() const override { return Dib->SeedUsed(); }
   std::size_t SegmentCount() const override { return Dib->Segments().size(); }
   Vector4 Segment(std::size_t index) const override {
     const TLocusSegment &s = Dib->Segments()[index];
