@@ -8,8 +8,8 @@
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 #include "problem/ReadData.h"
-#include "solvers/FSpImplicitCurveLine3D.h"
 #include "solvers/LinearCase.h"
+#include "solvers/LinearCaseTracer.h"
 
 namespace tandor {
 namespace {

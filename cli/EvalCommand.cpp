@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "formula/FormulaCompiler.h"
 #include "formula/InputError.h"
-#include "formula/OCFunctDDDoubleSafe.h"
 
 namespace tandor {
 

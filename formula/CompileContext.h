@@ -7,7 +7,7 @@
 #include <string_view>
 #include <utility>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor {
 

@@ -5,7 +5,7 @@
 #include <limits>
 
 #include "formula/EvaluatorPlan.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 #include "formula/X87Sequences.h"
 
 namespace tandor {

@@ -8,7 +8,7 @@
 #include <numbers>
 #include <string_view>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor::evaluator {
 

@@ -1,7 +1,7 @@
 // The value evaluator: Postfix translated into straight-line x87 code, one sequence per token.
 
 #include "formula/EvaluatorPlan.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 #include "formula/X87Sequences.h"
 
 namespace tandor {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "formula/ExecutableBlock.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor::x87 {
 

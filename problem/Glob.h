@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 #include "solvers/Canvas.h"
 #include "solvers/Trace.h"
 

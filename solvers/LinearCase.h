@@ -7,7 +7,7 @@
 
 #include "problem/Glob.h"
 #include "solvers/Canvas.h"
-#include "solvers/FSpImplicitCurveLine3D.h"
+#include "solvers/LinearCaseTracer.h"
 #include "solvers/RunControl.h"
 
 namespace tandor {

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "problem/Glob.h"
-#include "solvers/FSpImplicitCurveLine3D.h"
 #include "solvers/LinearCase.h"
+#include "solvers/LinearCaseTracer.h"
 
 namespace tandor {
 namespace {

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "WindowFixture.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
 
 namespace tandor::testing {
 namespace {

@@ -1,7 +1,7 @@
 // The Descent tracer as a method of the Draw-It run.
 
-#include "solvers/FTandorR2R3.h"
-#include "solvers/PairTracerSolver.h"
+#include "solvers/DescentTracer.h"
+#include "solvers/PairTracerMethod.h"
 
 namespace tandor {
 

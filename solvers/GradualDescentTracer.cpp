@@ -1,4 +1,4 @@
-#include "solvers/FImplicitCurve4D.h"
+#include "solvers/GradualDescentTracer.h"
 
 #include <algorithm>
 #include <chrono>

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "formula/EvaluatorPlan.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor {
 

@@ -1,7 +1,7 @@
 // The linear-case tracer as a method of the Draw-It run.
 
-#include "solvers/FSpImplicitCurveLine3D.h"
 #include "solvers/LinearCase.h"
+#include "solvers/LinearCaseTracer.h"
 #include "solvers/LocusRun.h"
 
 namespace tandor {

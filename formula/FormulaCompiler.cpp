@@ -1,4 +1,4 @@
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 #include <algorithm>
 #include <cstdio>

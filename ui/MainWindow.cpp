@@ -1,4 +1,4 @@
-#include "ui/FTandor.h"
+#include "ui/MainWindow.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -22,7 +22,7 @@
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/TraceDrawing.h"
-#include "ui/FManTandor.h"
+#include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
 #include "ui/PrintPage.h"
 #include "ui/QtCanvas.h"

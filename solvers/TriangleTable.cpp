@@ -1,4 +1,4 @@
-#include "solvers/CalcDib.h"
+#include "solvers/TriangleIntersection.h"
 
 #include <algorithm>
 #include <chrono>

@@ -1,4 +1,4 @@
-#include "ui/FManTandor.h"
+#include "ui/ManualWindow.h"
 
 #include <QCloseEvent>
 #include <QFile>

@@ -1,8 +1,8 @@
 // The gradual-descent tracer as a method of the Draw-It run.
 
 #include "solvers/CompiledCoordinates.h"
-#include "solvers/FImplicitCurve4D.h"
-#include "solvers/PairTracerSolver.h"
+#include "solvers/GradualDescentTracer.h"
+#include "solvers/PairTracerMethod.h"
 
 namespace tandor {
 

@@ -1,8 +1,8 @@
 // The triangle-intersection method as a method of the Draw-It run. It keeps no pairing of
 // points, so it offers no sibling display.
 
-#include "solvers/CalcDib.h"
 #include "solvers/LocusRun.h"
+#include "solvers/TriangleIntersection.h"
 
 namespace tandor {
 

@@ -1,4 +1,4 @@
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "solvers/FSpImplicitCurveLine3D.h"
+#include "solvers/LinearCaseTracer.h"
 
 #include <algorithm>
 #include <cmath>
