@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "base/PixelRect.h"
 #include "formula/FormulaCompiler.h"
-#include "solvers/Canvas.h"
 #include "solvers/Trace.h"
 
 namespace tandor {

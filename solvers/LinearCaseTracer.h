@@ -7,38 +7,12 @@
 
 #include <array>
 #include <cstdint>
-#include <type_traits>
-#include <utility>
 #include <vector>
 
+#include "base/RoutineRef.h"
 #include "solvers/Trace.h"
 
 namespace tandor {
-
-// A non-owning reference to a callable: two words, one indirect call, no allocation.
-template <class Signature> class RoutineRef;
-
-template <class R, class... Args> class RoutineRef<R(Args...)> {
-public:
-  using Thunk = R (*)(void *, Args...);
-
-  RoutineRef() = default;
-  RoutineRef(void *context, Thunk call) : Context(context), Call(call) {}
-  template <class F>
-  requires(!std::is_same_v<std::remove_cvref_t<F>, RoutineRef> &&
-           std::is_invocable_r_v<R, F &, Args...>)
-      RoutineRef(F &f) // NOLINT: implicit on purpose, it is a reference
-      : Context(static_cast<void *>(&f)), Call([](void *c, Args... args) -> R {
-          return (*static_cast<F *>(c))(std::forward<Args>(args)...);
-        }) {}
-
-  R operator()(Args... args) const { return Call(Context, std::forward<Args>(args)...); }
-  explicit operator bool() const { return Call != nullptr; }
-
-private:
-  void *Context = nullptr;
-  Thunk Call = nullptr;
-};
 
 // G(S), both components.
 using ResidualRoutine = RoutineRef<void(Vector2 &G, const Vector3 &S)>;
