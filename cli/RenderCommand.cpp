@@ -128,16 +128,6 @@ RenderOptions ParseOptions(int argc, char **argv) {
   return o;
 }
 
-// The read reports its message through the status bar in the window; here it is kept for
-// stderr, and the notice about a non-linear first function is not an error at all.
-class CliNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &text) override { Status = text; }
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-  std::string Status;
-};
-
 // For vector output: whole lines instead of the raster line's pixels.
 class VectorCanvas final : public Canvas {
 public:
@@ -298,7 +288,7 @@ void WriteCsv(const Run &run, const std::string &path) {
   FileReplacement file(path);
   BlockWriter out(file);
   const LocusMethodSolver *solver = run.solvers.Solver(run.method);
-  if (const auto *trace = solver->TracePoints(run.glob)) {
+  if (const auto *trace = solver->TracePoints()) {
     out.Row({"piece_start", "u1", "v1", "u2", "v2"});
     for (const TracePoint &t : *trace)
       out.Row({std::to_string(t.PieceStart), Number17(t.Pair[0]), Number17(t.Pair[1]),
@@ -317,7 +307,7 @@ void WriteCsv(const Run &run, const std::string &path) {
 void WriteStats(const Run &run, std::ostream &out, double seconds) {
   const LocusMethodSolver *solver = run.solvers.Solver(run.method);
   std::size_t records = 0, pieces = 0;
-  if (const auto *trace = solver->TracePoints(run.glob)) {
+  if (const auto *trace = solver->TracePoints()) {
     records = trace->size();
     for (const TracePoint &t : *trace)
       pieces += t.PieceStart == 1 ? 1 : 0;
@@ -348,9 +338,11 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
     lines[QValueLine] = *o.Q;
 
   auto run = std::make_unique<Run>();
-  CliNotices notices;
+  // The window shows a refused read's message in its status bar; here it goes to stderr, and the
+  // notice about a non-linear first function, which is no error, is not shown at all.
+  KeptNotices notices;
   if (ReadData(run->glob, run->map, lines, notices) == 2) {
-    err << notices.Status << "\n";
+    err << notices.Statuses.back() << "\n";
     return 1;
   }
   DataToLines(run->glob);

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "base/PixelRect.h"
+#include "base/Vectors.h"
 #include "formula/FormulaCompiler.h"
-#include "solvers/Trace.h"
 
 namespace tandor {
 
@@ -54,10 +54,6 @@ struct Glob {
   bool Dirty = false;
   bool Running = false;
   bool StopRequested = false;
-
-  // The linear case's result and sibling table.
-  std::vector<TracePoint> LinearTrace; // LinearTraceHigh is LinearTrace.size() - 1
-  SiblingTable LinearSiblingRows;
 
   // The picture and the parameter square.
   PixelRect PictureRect{0, 0, 400, 400};

@@ -66,7 +66,6 @@ public:
     CompileOther(Y);
     CompileOther(Z);
     StoreProblem();
-    notices.AdjustCircleToParameters();
     return result;
   }
 

@@ -36,7 +36,7 @@ const char *MethodName(LocusMethod method) {
 LocusSolvers::LocusSolvers() {
   // One line per method.
   Solvers[static_cast<int>(LocusMethod::Descent)] = MakeDescentSolver();
-  Solvers[static_cast<int>(LocusMethod::Linear)] = MakeLinearSolver();
+  Solvers[static_cast<int>(LocusMethod::Linear)] = MakeLinearSolver(Linear);
   Solvers[static_cast<int>(LocusMethod::Gradual)] = MakeGradualSolver();
   Solvers[static_cast<int>(LocusMethod::Triangles)] = MakeTrianglesSolver();
 }
@@ -48,7 +48,7 @@ LocusMethodSolver *LocusSolvers::Solver(LocusMethod method) const {
 
 bool LocusSolvers::Compute(LocusMethod method, Glob &glob, MapFunctions &map, RunControl &control) {
   // Every run empties the linear case's trace, whichever method computes.
-  glob.LinearTrace.clear();
+  Linear.LinearTrace.clear();
   LocusMethodSolver *solver = Solver(method);
   if (solver == nullptr)
     return false;

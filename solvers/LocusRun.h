@@ -12,6 +12,7 @@
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 #include "solvers/Canvas.h"
+#include "solvers/LinearCase.h"
 #include "solvers/RunControl.h"
 #include "solvers/Trace.h"
 
@@ -48,10 +49,7 @@ public:
     return false;
   }
   // The result: the curve tracers' trace, or the triangle method's segments (u1, v1, u2, v2).
-  virtual const std::vector<TracePoint> *TracePoints(const Glob &glob) const {
-    (void)glob;
-    return nullptr;
-  }
+  virtual const std::vector<TracePoint> *TracePoints() const { return nullptr; }
   virtual std::size_t SegmentCount() const { return 0; }
   // The methods that draw random numbers (the gradual tracer's projection, the triangle grid's
   // jitter) use the given seed in every later run, or the clock without one; the others
@@ -86,13 +84,16 @@ public:
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
   LocusMethod LastMethod = LocusMethod::None;
 
+  // The linear case's trace and sibling rows, which its method fills and reads.
+  LinearResult Linear;
+
 private:
   std::array<std::unique_ptr<LocusMethodSolver>, LocusMethodCount> Solvers;
 };
 
 // The factories of the methods; each method's own file defines its factory.
 std::unique_ptr<LocusMethodSolver> MakeDescentSolver();
-std::unique_ptr<LocusMethodSolver> MakeLinearSolver();
+std::unique_ptr<LocusMethodSolver> MakeLinearSolver(LinearResult &result);
 std::unique_ptr<LocusMethodSolver> MakeGradualSolver();
 std::unique_ptr<LocusMethodSolver> MakeTrianglesSolver();
 

@@ -17,9 +17,7 @@ public:
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const override {
     return Tracer->FindSibling(x, row, siblingX, siblingY);
   }
-  const std::vector<TracePoint> *TracePoints(const Glob &) const override {
-    return &Tracer->TraceList;
-  }
+  const std::vector<TracePoint> *TracePoints() const override { return &Tracer->TraceList; }
 
 protected:
   // On the heap: the sample table alone is some 220 KB.

@@ -303,7 +303,10 @@ int TTandor::ReadForm() {
   DataLineArray texts;
   for (std::size_t i = 0; i < texts.size(); ++i)
     texts[i] = TrimField(Fields[i]->text().toStdString());
-  return ReadData(G, Map, texts, *this);
+  const int outcome = ReadData(G, Map, texts, *this);
+  if (outcome != 2)
+    AdjustCircleToParameters();
+  return outcome;
 }
 
 void TTandor::Dibujala(DrawSender sender) {
@@ -315,7 +318,6 @@ void TTandor::Dibujala(DrawSender sender) {
   if (outcome != 1)
     return;
   DataToLines(G);
-  G.LinearTrace.clear();
   InitWatch();
   Control.StartRun();
   try {
@@ -414,7 +416,7 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
     int sx = 0, sy = 0;
     bool found = false;
     if (G.IsLinear)
-      found = FindSiblingInRows(G.LinearSiblingRows, x, y, sx, sy);
+      found = FindLinearSibling(Locus.Linear, x, y, sx, sy);
     else if (Method == 0 || Method == 1)
       found = Locus.FindSibling(x, y, sx, sy);
     if (found)

@@ -83,7 +83,7 @@ public:
   // The parameter square and the typed values.
   void PintaCirculo(int x, int y);
   void OnPainParameters(QPainter &painter);
-  void AdjustCircleToParameters() override;
+  void AdjustCircleToParameters();
   void MueveEnParametros(Qt::MouseButtons buttons, int x, int y);
   void OnChangeParameters(QLineEdit *sender);
 

@@ -41,20 +41,20 @@ TEST(LocusRun, DescentComputesDrawsAndAnswersTheSiblingDisplay) {
   glob.DomainLow = {-1, -1};
   glob.DomainHigh = {1, 1};
   glob.PixelLength = 0.005L;
-  glob.LinearTrace.resize(3);
 
   LocusSolvers solvers;
+  solvers.Linear.LinearTrace.resize(3);
   NeverStop never;
   ASSERT_TRUE(solvers.Available(LocusMethod::Descent));
   EXPECT_FALSE(solvers.Available(LocusMethod::None));
   EXPECT_FALSE(solvers.Compute(LocusMethod::None, glob, map, never));
-  EXPECT_TRUE(glob.LinearTrace.empty()) << "every run empties the linear trace";
+  EXPECT_TRUE(solvers.Linear.LinearTrace.empty()) << "every run empties the linear trace";
   EXPECT_EQ(map.Evaluations, 0u);
 
   ASSERT_TRUE(solvers.Compute(LocusMethod::Descent, glob, map, never));
   EXPECT_EQ(solvers.LastMethod, LocusMethod::Descent);
   EXPECT_GT(map.Evaluations, 4986u);
-  const auto *trace = solvers.Solver(LocusMethod::Descent)->TracePoints(glob);
+  const auto *trace = solvers.Solver(LocusMethod::Descent)->TracePoints();
   ASSERT_NE(trace, nullptr);
   ASSERT_FALSE(trace->empty());
 
