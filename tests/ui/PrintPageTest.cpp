@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "tests/common/RecordingCanvas.h"
+#include "common/RecordingCanvas.h"
 #include "ui/PrintPage.h"
 
 namespace tandor::testing {
