@@ -135,69 +135,71 @@ private:
     fstp(Slot(Level));
   }
 
-  void Function(unsigned char code) {
+  // x -> f(x), with f'(x) x' in the slot. Most sequences leave f(x) with f'(x) above it for
+  // TimesSlot; sqrt, ln and abs write their slot themselves.
+  void Function(FunctionCode code) {
     switch (code) {
-    case 'A':
+    case FunctionCode::Cos:
       ReduceByTwoPi();
       fsincos();
       fxch(st1);
       fchs();
       break;
-    case 'B':
+    case FunctionCode::Sin:
       ReduceByTwoPi();
       fsincos();
       break;
-    case 'C':
+    case FunctionCode::Exp:
       SafeExp();
       fld(st0);
       break;
-    case 'D':
+    case FunctionCode::Square:
       fld(st0);
       fmul(st0, st0);
       fxch(st1);
       fadd(st0, st0);
       break;
-    case 'E':
+    case FunctionCode::Sqrt:
       SquareRoot();
       return;
-    case 'F':
+    case FunctionCode::Ln:
       Logarithm();
       return;
-    case 'G':
+    case FunctionCode::Tan:
       ReduceByPi();
       fptan();
       fld(st1);
       fmul(st0, st0);
       faddp(st1, st0);
       break;
-    case 'H':
-    case 'I':
+    case FunctionCode::Sinh:
+    case FunctionCode::Cosh:
       Hyperbolic(code);
       break;
-    case 'J':
+    case FunctionCode::Tanh:
       HyperbolicTangent();
       OneMinusSquare();
       break;
-    case 'K':
-    case 'L':
+    case FunctionCode::ArcSin:
+    case FunctionCode::ArcCos:
       ArcSineOrCosine(code);
       break;
-    case 'M':
+    case FunctionCode::ArcTan:
       ArcTangentWithSlope();
       break;
-    case 'N':
+    case FunctionCode::Abs:
       Absolute();
       return;
-    case 'O':
+    case FunctionCode::Cot:
       Cotangent();
       break;
-    case 'P':
+    case FunctionCode::ArcCosh:
       HyperbolicArcCosine();
       break;
-    case 'Q':
+    case FunctionCode::ArcTanh:
       HyperbolicArcTangent();
       break;
-    case 'R':
+    case FunctionCode::ArcSinh:
       HyperbolicArcSine();
       break;
     }
@@ -243,7 +245,7 @@ private:
 
   // e/2 and -1/(2e) by scaling, then their sum and difference: sinh with cosh as its slope,
   // cosh with sinh.
-  void Hyperbolic(unsigned char code) {
+  void Hyperbolic(FunctionCode code) {
     SafeExp();
     fld1();
     fchs();
@@ -255,7 +257,7 @@ private:
     fstp(st1);
     fld(st0);
     fadd(st0, st2);
-    if (code == 'H') {
+    if (code == FunctionCode::Sinh) {
       fxch(st2);
       fsubp(st1, st0);
     } else {
@@ -264,14 +266,14 @@ private:
     }
   }
 
-  void ArcSineOrCosine(unsigned char code) {
+  void ArcSineOrCosine(FunctionCode code) {
     Xbyak::Label out, positive, multiply;
     CompareOneWithMagnitude();
     jbe(out);
     RootOfOneMinusSquare();
     fld1();
     fdiv(st0, st1);
-    if (code == 'K') {
+    if (code == FunctionCode::ArcSin) {
       fxch(st2);
       fxch(st1);
     } else {
@@ -282,7 +284,7 @@ private:
     fxch(st1);
     jmp(multiply);
     L(out);
-    if (code == 'K') {
+    if (code == FunctionCode::ArcSin) {
       CompareZeroWithTopAndDrop();
       fld1();
       fchs();

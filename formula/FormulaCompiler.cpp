@@ -6,6 +6,7 @@
 
 #include "formula/CompileContext.h"
 #include "formula/ExecutableBlock.h"
+#include "formula/FunctionCodes.h"
 #include "formula/InputError.h"
 
 namespace tandor {
@@ -107,13 +108,6 @@ StageResult TranslateFormula(CompileContext &context, bool &linear) {
   return {};
 }
 
-const char *FunctionName(char code) {
-  static constexpr std::array<const char *, 18> Names{
-      "cos",  "sin",    "exp",    "sqr",    "sqrt", "ln",  "tan",     "sinh",    "cosh",
-      "tanh", "arcsin", "arccos", "arctan", "abs",  "cot", "arccosh", "arctanh", "arcsinh"};
-  return code >= 'A' && code <= 'R' ? Names[code - 'A'] : "?";
-}
-
 std::string NumberText(double value) {
   char buffer[32];
   std::snprintf(buffer, sizeof buffer, "%.17g", value);
@@ -196,8 +190,8 @@ std::string TOCFunctDDDoubleSafe::PostfixText() const {
       text += "pi";
     else if (c == '#')
       text += "neg";
-    else if (c >= 'A' && c <= 'R')
-      text += FunctionName(static_cast<char>(c));
+    else if (IsFunctionCode(c))
+      text += RowOf(c).Name;
     else
       text += static_cast<char>(c);
   }

@@ -81,60 +81,60 @@ Real HalveByScale(Real x) {
   return std::ldexp(x, -1);
 } // FSCALE by -1
 
-Real ValueOfFunction(unsigned char code, Real x) {
+Real ValueOfFunction(FunctionCode code, Real x) {
   switch (code) {
-  case 'A':
+  case FunctionCode::Cos:
     return std::cos(ReduceByTwoPi(x));
-  case 'B':
+  case FunctionCode::Sin:
     return std::sin(ReduceByTwoPi(x));
-  case 'C':
+  case FunctionCode::Exp:
     return SafeExp(x);
-  case 'D':
+  case FunctionCode::Square:
     return x * x;
-  case 'E':
+  case FunctionCode::Sqrt:
     return JumpBelow(0, x) ? std::sqrt(x) : 0;
-  case 'F':
+  case FunctionCode::Ln:
     return SafeLn(x);
-  case 'G':
+  case FunctionCode::Tan:
     return std::tan(ReduceByPi(x));
-  case 'H': {
+  case FunctionCode::Sinh: {
     const Real e = SafeExp(x);
     return HalveByScale(e - 1 / e);
   }
-  case 'I': {
+  case FunctionCode::Cosh: {
     const Real e = SafeExp(x);
     return HalveByScale(e + 1 / e);
   }
-  case 'J': {
+  case FunctionCode::Tanh: {
     const Real e = SafeExp(x);
     const Real square = e * e;
     return (square - 1) / (square + 1);
   }
-  case 'K':
+  case FunctionCode::ArcSin:
     if (JumpBelow(1, std::fabs(x)))
       return JumpBelow(0, x) ? Real(Guards.HalfPi) : -Real(Guards.HalfPi);
     return std::atan2(x, std::sqrt(1 - x * x));
-  case 'L':
+  case FunctionCode::ArcCos:
     if (JumpBelow(1, std::fabs(x)))
       return JumpBelow(0, x) ? 0 : Pi;
     return std::atan2(std::sqrt(1 - x * x), x);
-  case 'M':
+  case FunctionCode::ArcTan:
     return std::atan2(x, Real(1));
-  case 'N':
+  case FunctionCode::Abs:
     return std::fabs(x);
-  case 'O': {
+  case FunctionCode::Cot: {
     const Real r = ReduceByPi(x);
     return SafeDivide(std::cos(r), std::sin(r));
   }
-  case 'P':
+  case FunctionCode::ArcCosh:
     if (JumpAbove(1, x))
       return 0;
     return NaturalLog(x + std::sqrt(x * x - 1));
-  case 'Q':
+  case FunctionCode::ArcTanh:
     if (JumpBelowEqual(1, std::fabs(x)))
       return JumpAbove(0, x) ? -Huge : Huge;
     return HalveByScale(NaturalLog((x + 1) / (1 - x)));
-  case 'R': {
+  case FunctionCode::ArcSinh: {
     const bool keepSign = JumpBelowEqual(0, x);
     const Real a = std::fabs(x);
     const Real result = NaturalLog(a + std::sqrt(a * a + 1));
@@ -150,70 +150,71 @@ struct ValueAndSlope {
   Real factor; // f'(x), multiplied by the slot x' afterwards
 };
 
-ValueAndSlope DerivativeOfFunction(unsigned char code, Real x) {
+ValueAndSlope DerivativeOfFunction(FunctionCode code, Real x) {
   switch (code) {
-  case 'A': {
+  case FunctionCode::Cos: {
     const Real r = ReduceByTwoPi(x);
     return {std::cos(r), -std::sin(r)};
   }
-  case 'B': {
+  case FunctionCode::Sin: {
     const Real r = ReduceByTwoPi(x);
     return {std::sin(r), std::cos(r)};
   }
-  case 'C': {
+  case FunctionCode::Exp: {
     const Real e = SafeExp(x);
     return {e, e};
   }
-  case 'D':
+  case FunctionCode::Square:
     return {x * x, x + x};
-  case 'G': {
+  case FunctionCode::Tan: {
     const Real t = std::tan(ReduceByPi(x));
     return {t, 1 + t * t};
   }
-  case 'H':
-  case 'I': {
+  case FunctionCode::Sinh:
+  case FunctionCode::Cosh: {
     const Real e = SafeExp(x);
     const Real half = HalveByScale(e);
     const Real minusHalfInverse = HalveByScale(-1 / e);
     const Real sum = half + minusHalfInverse;
     const Real difference = half - minusHalfInverse;
-    return code == 'H' ? ValueAndSlope{sum, difference} : ValueAndSlope{difference, sum};
+    return code == FunctionCode::Sinh ? ValueAndSlope{sum, difference}
+                                      : ValueAndSlope{difference, sum};
   }
-  case 'J': {
+  case FunctionCode::Tanh: {
     const Real e = SafeExp(x);
     const Real square = e * e;
     const Real t = (square - 1) / (square + 1);
     return {t, 1 - t * t};
   }
-  case 'K':
-  case 'L': {
+  case FunctionCode::ArcSin:
+  case FunctionCode::ArcCos: {
     if (JumpBelowEqual(1, std::fabs(x))) {
-      if (code == 'K')
+      if (code == FunctionCode::ArcSin)
         return {JumpBelow(0, x) ? HalveByScale(Pi) : -HalveByScale(Pi), 0};
       return {JumpBelow(0, x) ? 0 : Pi, 0};
     }
     const Real root = std::sqrt(1 - x * x);
     const Real inverse = 1 / root;
-    if (code == 'K')
+    if (code == FunctionCode::ArcSin)
       return {std::atan2(x, root), inverse};
     return {std::atan2(root, x), -inverse};
   }
-  case 'M':
+  case FunctionCode::ArcTan:
     return {std::atan2(x, Real(1)), 1 / (x * x + 1)};
-  case 'O': {
+  case FunctionCode::Cot: {
     const Real r = ReduceByPi(x);
     if (JumpEqual(0, r))
       return {0, 0};
     const Real c = 1 / std::tan(r);
     return {c, -(c * c + 1)};
   }
-  case 'P': {
+  case FunctionCode::ArcCosh: {
     if (JumpAboveEqual(1, x))
       return {0, 0};
     const Real root = std::sqrt(x * x - 1);
     return {NaturalLog(x + root), 1 / root};
   }
-  case 'Q': {
+  case FunctionCode::ArcTanh: {
     if (JumpBelowEqual(1, std::fabs(x)))
       return {JumpAbove(0, x) ? -Huge : Huge, 0};
     const Real plus = x + 1;
@@ -221,7 +222,7 @@ ValueAndSlope DerivativeOfFunction(unsigned char code, Real x) {
     const Real product = minus * plus;
     return {HalveByScale(NaturalLog(plus / minus)), -(-1 / product)};
   }
-  case 'R': {
+  case FunctionCode::ArcSinh: {
     const bool keepSign = JumpBelowEqual(0, x);
     const Real a = std::fabs(x);
     const Real root = std::sqrt(a * a + 1);
@@ -230,6 +231,37 @@ ValueAndSlope DerivativeOfFunction(unsigned char code, Real x) {
   }
   default:
     return {QuietNaN, QuietNaN};
+  }
+}
+
+// x -> f(x) and its slot dx -> f'(x) dx as the derivative code computes them: sqrt, ln and abs
+// write the slot themselves, the other functions multiply it by f'(x).
+void ApplyWithSlope(FunctionCode code, Real &x, double &dx) {
+  switch (code) {
+  case FunctionCode::Abs:
+    if (!JumpBelowEqual(0, x)) {
+      x = -x;
+      dx = -dx;
+    }
+    return;
+  case FunctionCode::Sqrt:
+  case FunctionCode::Ln: {
+    const bool root = code == FunctionCode::Sqrt;
+    if (JumpBelow(0, x)) {
+      const Real r = std::sqrt(x);
+      dx = static_cast<double>(root ? Real(dx) / (r + r) : Real(dx) / x);
+      x = root ? r : NaturalLog(x);
+    } else {
+      x = root ? 0 : -Limit;
+      dx = 0;
+    }
+    return;
+  }
+  default: {
+    const ValueAndSlope result = DerivativeOfFunction(code, x);
+    x = result.value;
+    dx = static_cast<double>(result.factor * Real(dx));
+  }
   }
 }
 
@@ -349,7 +381,8 @@ long double TOCFunctDDDoubleSafe::EvaluateReference(const double *values) const 
       if (stack.Size() < 1)
         return QuietNaN;
       stack.EnsureFree(RegistersToReserve(token, Pass::Value));
-      stack.Top() = token == '#' ? -stack.Top() : ValueOfFunction(token, stack.Top());
+      stack.Top() = token == '#' ? -stack.Top()
+                                 : ValueOfFunction(static_cast<FunctionCode>(token), stack.Top());
     } else {
       return QuietNaN;
     }
@@ -418,23 +451,11 @@ DerivativeResult TOCFunctDDDoubleSafe::EvaluateWithDerivativeReference(const dou
       stack.EnsureFree(RegistersToReserve(token, Pass::Derivative));
       Real &x = stack.Top();
       double &dx = slopes[stack.Size() - 1];
-      if (token == '#' || (token == 'N' && !JumpBelowEqual(0, x))) {
+      if (token == '#') {
         x = -x;
         dx = -dx;
-      } else if (token == 'N') {
-      } else if (token == 'E' || token == 'F') {
-        if (JumpBelow(0, x)) {
-          const Real root = std::sqrt(x);
-          dx = static_cast<double>(token == 'E' ? Real(dx) / (root + root) : Real(dx) / x);
-          x = token == 'E' ? root : NaturalLog(x);
-        } else {
-          x = token == 'E' ? 0 : -Limit;
-          dx = 0;
-        }
       } else {
-        const ValueAndSlope result = DerivativeOfFunction(token, x);
-        x = result.value;
-        dx = static_cast<double>(result.factor * Real(dx));
+        ApplyWithSlope(static_cast<FunctionCode>(token), x, dx);
       }
     } else {
       return {NaN, NaN};

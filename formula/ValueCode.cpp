@@ -50,77 +50,78 @@ private:
 
   void Negate() { fchs(); }
 
-  void Function(unsigned char code) {
+  // x -> f(x)
+  void Function(FunctionCode code) {
     switch (code) {
-    case 'A':
+    case FunctionCode::Cos:
       ReduceByTwoPi();
       fcos();
       break;
-    case 'B':
+    case FunctionCode::Sin:
       ReduceByTwoPi();
       fsin();
       break;
-    case 'C':
+    case FunctionCode::Exp:
       SafeExp();
       break;
-    case 'D':
+    case FunctionCode::Square:
       fmul(st0, st0);
       break;
-    case 'E':
+    case FunctionCode::Sqrt:
       IfPositive([this] { fsqrt(); }, [this] { fldz(); });
       break;
-    case 'F':
+    case FunctionCode::Ln:
       SafeLn();
       break;
-    case 'G':
+    case FunctionCode::Tan:
       ReduceByPi();
       fptan();
       fstp(st0);
       break;
-    case 'H':
-    case 'I':
+    case FunctionCode::Sinh:
+    case FunctionCode::Cosh:
       Hyperbolic(code);
       break;
-    case 'J':
+    case FunctionCode::Tanh:
       HyperbolicTangent();
       break;
-    case 'K':
+    case FunctionCode::ArcSin:
       ArcSine();
       break;
-    case 'L':
+    case FunctionCode::ArcCos:
       ArcCosine();
       break;
-    case 'M':
+    case FunctionCode::ArcTan:
       ArcTangent();
       break;
-    case 'N':
+    case FunctionCode::Abs:
       fabs();
       break;
-    case 'O':
+    case FunctionCode::Cot:
       ReduceByPi();
       fsincos();
       fxch(st1);
       SafeDivide();
       break;
-    case 'P':
+    case FunctionCode::ArcCosh:
       HyperbolicArcCosine();
       break;
-    case 'Q':
+    case FunctionCode::ArcTanh:
       HyperbolicArcTangent();
       break;
-    case 'R':
+    case FunctionCode::ArcSinh:
       HyperbolicArcSine();
       break;
     }
   }
 
-  // (e - 1/e) / 2 for sinh, (e + 1/e) / 2 for cosh.
-  void Hyperbolic(unsigned char code) {
+  // x -> sinh x, as (e - 1/e) / 2, or cosh x, as (e + 1/e) / 2.
+  void Hyperbolic(FunctionCode code) {
     SafeExp();
     fld(st0);
     fld1();
     fdivrp(st1, st0);
-    if (code == 'H')
+    if (code == FunctionCode::Sinh)
       fsubp(st1, st0);
     else
       faddp(st1, st0);

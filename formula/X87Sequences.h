@@ -128,7 +128,7 @@ void Emitter::Translate(Program &program, std::string_view postfix, evaluator::P
     } else if (token == '#') {
       program.Negate();
     } else {
-      program.Function(token);
+      program.Function(static_cast<FunctionCode>(token));
     }
   }
   ret();
