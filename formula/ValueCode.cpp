@@ -10,6 +10,8 @@ namespace {
 
 using namespace evaluator;
 
+class ValueProgram;
+
 #ifdef TANDOR_X87_MACHINE_CODE
 
 using namespace Xbyak::util;
@@ -30,8 +32,10 @@ public:
 private:
   friend class x87::Emitter;
 
+  // -> the operand.
   void Operand(unsigned char token, int k) { LoadOperand(token, k, F.VariableCount); }
 
+  // a b -> a op b.
   void Binary(unsigned char op) {
     switch (op) {
     case '+':
@@ -48,6 +52,7 @@ private:
     }
   }
 
+  // x -> -x.
   void Negate() { fchs(); }
 
   // x -> f(x)
@@ -119,8 +124,7 @@ private:
   void Hyperbolic(FunctionCode code) {
     SafeExp();
     fld(st0);
-    fld1();
-    fdivrp(st1, st0);
+    Reciprocal();
     if (code == FunctionCode::Sinh)
       fsubp(st1, st0);
     else
@@ -128,6 +132,7 @@ private:
     Halve();
   }
 
+  // x -> arcsin x, or pi/2 above 1 and -pi/2 below -1.
   void ArcSine() {
     Xbyak::Label out, end;
     CompareOneWithMagnitude();
@@ -143,6 +148,7 @@ private:
     L(end);
   }
 
+  // x -> arccos x, or 0 above 1 and pi below -1.
   void ArcCosine() {
     Xbyak::Label out, end;
     CompareOneWithMagnitude();
@@ -156,10 +162,10 @@ private:
     L(end);
   }
 
+  // x -> arcosh x, or 0 below 1.
   void HyperbolicArcCosine() {
     Xbyak::Label low, end;
-    fld1();
-    fcomip(st0, st1);
+    CompareOneWithTop();
     ja(low);
     RootOfSquareMinusOne();
     faddp(st1, st0);
@@ -171,6 +177,7 @@ private:
     L(end);
   }
 
+  // x -> artanh x, or 1e24 from 1 on and -1e24 from -1 down.
   void HyperbolicArcTangent() {
     Xbyak::Label out, end;
     CompareOneWithMagnitude();
@@ -185,13 +192,11 @@ private:
     L(end);
   }
 
-  // The flags of the first comparison survive the arithmetic and decide the sign at the end.
+  // x -> arsinh x, as sign(x) ln(|x| + sqrt(x^2 + 1)). The flags of the first comparison
+  // survive the arithmetic and decide the sign at the end.
   void HyperbolicArcSine() {
     Xbyak::Label end;
-    fldz();
-    fcomip(st0, st1);
-    fabs();
-    RootOfSquarePlusOne();
+    MagnitudeAndRootOfSquarePlusOne();
     faddp(st1, st0);
     NaturalLog();
     jbe(end);
@@ -204,14 +209,6 @@ private:
 
 #endif
 
-std::vector<uint8_t> EmitValueCode([[maybe_unused]] const TOCFunctDDDoubleSafe &f) {
-#ifdef TANDOR_X87_MACHINE_CODE
-  return x87::Emit<ValueProgram>(f);
-#else
-  return {};
-#endif
-}
-
 } // namespace
 
 void TOCFunctDDDoubleSafe::GenerateValueCode() {
@@ -222,8 +219,7 @@ void TOCFunctDDDoubleSafe::GenerateValueCode() {
   DerivativeSlots.assign(static_cast<std::size_t>(MaxStackDepth()) + 1, 0.0);
 
   const bool runnable = IsWellFormed(Postfix, VariableCount, Constants.size());
-  ValueEntry =
-      x87::Install(runnable ? EmitValueCode(*this) : std::vector<uint8_t>{}, ValueCode, ValueBlock);
+  ValueEntry = x87::GenerateCode<ValueProgram>(*this, runnable, ValueCode, ValueBlock);
 }
 
 } // namespace tandor
