@@ -21,10 +21,10 @@
 
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
+#include "solvers/PrintedPage.h"
 #include "solvers/TraceDrawing.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
-#include "ui/PrintPage.h"
 #include "ui/QtCanvas.h"
 
 namespace tandor {

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "common/RecordingCanvas.h"
-#include "ui/PrintPage.h"
+#include "solvers/PrintedPage.h"
 
 namespace tandor::testing {
 namespace {

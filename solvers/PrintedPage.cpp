@@ -1,4 +1,4 @@
-#include "ui/PrintPage.h"
+#include "solvers/PrintedPage.h"
 
 #include <algorithm>
 #include <cctype>
