@@ -1,3 +1,5 @@
+// FormatDataNumber and DataToLines: the numbers of a problem written as the data file's lines.
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>

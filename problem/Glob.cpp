@@ -1,3 +1,5 @@
+// Glob: the start-up problem, and SetParamValue, the one way (p, q) changes.
+
 #include "problem/Glob.h"
 
 #include "formula/MapFunctions.h"

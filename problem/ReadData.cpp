@@ -1,3 +1,6 @@
+// ReadData (ReadSteps): the thirteen texts evaluated, checked and compiled, in the order whose
+// first failure is the message the user sees.
+
 #include "problem/ReadData.h"
 
 #include <cmath>

@@ -1,3 +1,5 @@
+// PageLayout, the line-breaking writer, PrintData and DrawPrintedPage: the printed page.
+
 #include "solvers/PrintedPage.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// TTandor: the main window's controls, menus, runs, drags, files and printing.
+
 #include "ui/MainWindow.h"
 
 #include <QAction>
@@ -337,7 +339,8 @@ void TTandor::ComputeAndDraw() {
     QPainter painter(&Picture);
     QtCanvas canvas(painter);
     canvas.SetBrush(White);
-    Locus.Draw(method, canvas, G.PictureRect, true, G);
+    // A result of millions of segments takes seconds to draw; Stop ends that too.
+    Locus.Draw(method, canvas, G.PictureRect, true, G, &Control);
   }
   G.SiblingShown = false;
   if (!G.IsLinear)

@@ -1,3 +1,5 @@
+// ParameterSquare: pixel <-> (p, q).
+
 #include "ui/ParameterSquare.h"
 
 #include <algorithm>

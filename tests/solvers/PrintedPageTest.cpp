@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "common/FoldProblem.h"
 #include "common/RecordingCanvas.h"
 #include "formula/MapFunctions.h"
 #include "solvers/LocusRun.h"
@@ -185,16 +186,7 @@ TEST(PrintData, TitleFileLineAndTextBlock) {
 TEST(PrintedPage, TheLocusInItsFramedSquareThenTheProblem) {
   Glob glob;
   MapFunctions map;
-  const char *texts[3] = {"u^2", "v", "u^3 - u v"};
-  for (int c = 0; c < 3; ++c) {
-    bool linear = false;
-    std::string message;
-    map[c].Compile(texts[c], "uv", "pq", linear, message);
-    ASSERT_EQ(message, "");
-  }
-  glob.DomainLow = {-1, -1};
-  glob.DomainHigh = {1, 1};
-  glob.PixelLength = 0.005L;
+  SetUpFold(glob, map);
   LocusSolvers solvers;
   NeverStop never;
   ASSERT_TRUE(solvers.Compute(LocusMethod::Descent, glob, map, never));
