@@ -11,10 +11,9 @@ void AppendTraceSegments(std::span<const TracePoint> trace, std::vector<PairSegm
   }
 }
 
-void CollectPairSegments(const LocusMethodSolver &solver, const Glob &glob,
-                         std::vector<PairSegment> &out) {
+void CollectPairSegments(const LocusMethodSolver &solver, std::vector<PairSegment> &out) {
   out.clear();
-  if (const std::vector<TracePoint> *trace = solver.TracePoints(glob)) {
+  if (const std::vector<TracePoint> *trace = solver.TracePoints()) {
     AppendTraceSegments(*trace, out);
     return;
   }
@@ -28,7 +27,7 @@ bool SingularPointAnalysis::Analyse(const LocusSolvers &solvers, LocusMethod met
                                     const Glob &glob, MapFunctions &map, RunControl &control) {
   Locus.clear();
   if (const LocusMethodSolver *solver = solvers.Solver(method))
-    CollectPairSegments(*solver, glob, Locus);
+    CollectPairSegments(*solver, Locus);
   Coordinates.Bind(map);
   return Finder.Find(map, Coordinates, glob.DomainLow, glob.DomainHigh, Locus, control);
 }

@@ -19,8 +19,7 @@ void AppendTraceSegments(std::span<const TracePoint> trace, std::vector<PairSegm
 
 // The result of a method: its trace, or the triangle method's segments, which come in pairs
 // (the piece of L in one triangle, then the piece in the other, end matching end).
-void CollectPairSegments(const LocusMethodSolver &solver, const Glob &glob,
-                         std::vector<PairSegment> &out);
+void CollectPairSegments(const LocusMethodSolver &solver, std::vector<PairSegment> &out);
 
 class SingularPointAnalysis {
 public:

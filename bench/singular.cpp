@@ -19,7 +19,6 @@ class QuietNotices final : public ReadNotices {
 public:
   void ShowStatus(const std::string &) override {}
   void Beep() override {}
-  void AdjustCircleToParameters() override {}
 };
 
 class NullCanvas final : public Canvas {

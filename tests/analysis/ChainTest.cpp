@@ -75,7 +75,7 @@ TEST_P(Chain, EachMethodsResultGivesTheSingularPoints) {
     NeverStop never;
     ASSERT_TRUE(solvers.Compute(GetParam(), glob, map, never));
     std::vector<PairSegment> locus;
-    CollectPairSegments(*solvers.Solver(GetParam()), glob, locus);
+    CollectPairSegments(*solvers.Solver(GetParam()), locus);
     // The fold maps D two to one: L is all of D, which no method draws as curves.
     EXPECT_EQ(locus.empty(), p.curve && GetParam() == LocusMethod::Triangles);
 

@@ -9,10 +9,10 @@
 #include "analysis/RunAnalysis.h"
 #include "formula/MapFunctions.h"
 #include "problem/ReadData.h"
-#include "solvers/CalcDib.h"
-#include "solvers/FImplicitCurve4D.h"
-#include "solvers/FSpImplicitCurveLine3D.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/TriangleIntersection.h"
+#include "solvers/GradualDescentTracer.h"
+#include "solvers/LinearCaseTracer.h"
+#include "solvers/DescentTracer.h"
 #include "solvers/LinearCase.h"
 #include "solvers/LocusRun.h"
 
@@ -22,7 +22,6 @@ class QuietNotices final : public ReadNotices {
 public:
   void ShowStatus(const std::string &) override {}
   void Beep() override {}
-  void AdjustCircleToParameters() override {}
 };
 
 inline std::string Text(double x) {
@@ -53,10 +52,11 @@ inline std::vector<PairSegment> RunMethod(LocusMethod method, PlainMap &map, con
   case LocusMethod::Linear: {
     auto y = [&](const double *x) { return map.Value(1, x[0], x[1]); };
     auto z = [&](const double *x) { return map.Value(2, x[0], x[1]); };
-    LinearCase problem(glob, y, z);
+    LinearResult result;
+    LinearCase problem(glob, result, y, z);
     TImplicitCurveLine3D tracer;
     TraceLinearLocus(tracer, problem, glob);
-    AppendTraceSegments(glob.LinearTrace, out);
+    AppendTraceSegments(result.LinearTrace, out);
     break;
   }
   case LocusMethod::Descent: {

@@ -263,8 +263,7 @@ TEST(PairSegments, FromATraceAndFromTheTrianglesSegments) {
       return {b, b + 1, b + 2, b + 3};
     }
   } triangles;
-  Glob glob;
-  CollectPairSegments(triangles, glob, out);
+  CollectPairSegments(triangles, out);
   ASSERT_EQ(out.size(), 1u);
   EXPECT_EQ(out[0].From, (PointPair{0, 1, 10, 11}));
   EXPECT_EQ(out[0].To, (PointPair{2, 3, 12, 13}));
