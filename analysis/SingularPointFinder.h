@@ -22,6 +22,8 @@ public:
             const Vector2 &high, std::span<const PairSegment> locus, RunControl &control);
 
   const SingularPoints &Result() const { return Points; }
+  // No points, as before any search.
+  void Clear() { Points.Clear(); }
 
   // Each keeps its buffers from run to run; public for their statistics.
   CrossCapSearch CrossCaps;

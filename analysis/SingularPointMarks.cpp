@@ -1,6 +1,7 @@
 #include "analysis/SingularPointMarks.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 
 namespace tandor {
@@ -28,6 +29,15 @@ void DrawTriangle(Canvas &canvas, const Pixel &p, int h) {
   canvas.LineTo(p.X - h, base);
   canvas.LineTo(p.X, top);
   canvas.SetPixel(p.X, top, Black); // the raster line leaves out its end pixel
+}
+
+// Six significant digits, '.' whatever the locale. A coordinate that Newton's method left at
+// 1e-17 instead of 0 shows as 0: the points are exact to about 1e-13 of D, not better.
+std::string Shown(double value) {
+  const double v = std::fabs(value) < 5e-13 ? 0.0 : value;
+  char buffer[32];
+  const auto end = std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, 6);
+  return std::string(buffer, end.ptr);
 }
 
 std::string Counted(std::size_t n, const char *one, const char *many) {
@@ -75,6 +85,14 @@ std::optional<Mark> MarkAt(int x, int y, const PixelRect &rect, const Vector2 &l
     for (const Vector2 &p : t.Points)
       consider(MarkKind::TriplePoint, p, t.Image, Scaled(TriangleHalfWidth, rect) + 1);
   return best;
+}
+
+std::string MarkText(const Mark &mark) {
+  const Vector2 &p = mark.Point;
+  const Vector3 &f = mark.Image;
+  return std::string(mark.Kind == MarkKind::CrossCap ? "cross-cap" : "triple point") +
+         " at (u, v) = (" + Shown(p[0]) + ", " + Shown(p[1]) + "), (x, y, z) = (" + Shown(f[0]) +
+         ", " + Shown(f[1]) + ", " + Shown(f[2]) + ")";
 }
 
 std::string CountText(const SingularPoints &points) {

@@ -1,7 +1,8 @@
 #pragma once
 // The singular points in a drawing of D: a filled black disc on each cross-cap and an open black
 // triangle on each point of a triple point, drawn after the locus by whoever draws it (the
-// picture, the printed page, the exports); the mark under a pixel; the count in words.
+// picture, the printed page, the exports); the mark under a pixel and its text; the count in
+// words.
 
 #include <optional>
 #include <string>
@@ -36,6 +37,10 @@ struct Mark {
 };
 std::optional<Mark> MarkAt(int x, int y, const PixelRect &rect, const Vector2 &low,
                            const Vector2 &high, const SingularPoints &points);
+
+// What the status bar says of the mark under the mouse: "cross-cap at (u, v) = (0.707107, 0),
+// (x, y, z) = (0.707107, 0, 0)", or "triple point at ..." for a point of a triple point.
+std::string MarkText(const Mark &mark);
 
 // "2 cross-caps, 1 triple point", "1 cross-cap, no triple points", "no cross-caps or triple
 // points"; a curve of singular points is named first.

@@ -182,7 +182,7 @@ void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelR
 }
 
 void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
-               std::string_view fileName) {
+               std::string_view fileName, std::span<const std::string> extraLines) {
   const int L = square.Left, T = square.Top, B = square.Bottom;
   const int h = (3 * T) / 13;
   canvas.SetBrushClear();
@@ -201,14 +201,20 @@ void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
     y += h;
   }
   canvas.TextOut(L, y, "p = " + d[11] + ",  q = " + d[12]);
+  for (const std::string &line : extraLines) {
+    y += h;
+    canvas.TextOut(L, y, line);
+  }
 }
 
 void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers &locus,
-                     LocusMethod method, Glob &glob) {
+                     LocusMethod method, Glob &glob, const PageAdditions &additions) {
   const PixelRect sq = PageLayout::For(pageWidth, pageHeight).Square;
   canvas.SetClipRect(sq);
   canvas.SetBrush(White);
   locus.Draw(method, canvas, sq, false, glob);
+  if (additions.OverLocus)
+    additions.OverLocus(canvas, sq);
   canvas.ClearClip();
   canvas.SetPen(Black, std::max(1, PenWidthFor(sq)), PenMode::Copy);
   canvas.MoveTo(sq.Left, sq.Top);
@@ -216,7 +222,7 @@ void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers
   canvas.LineTo(sq.Right, sq.Bottom);
   canvas.LineTo(sq.Left, sq.Bottom);
   canvas.LineTo(sq.Left, sq.Top);
-  PrintData(canvas, sq, glob.DataLines, glob.FileName);
+  PrintData(canvas, sq, glob.DataLines, glob.FileName, additions.Lines);
 }
 
 } // namespace tandor

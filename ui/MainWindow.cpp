@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrinter>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -252,6 +253,12 @@ void TTandor::BuildMenus() {
   TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
   Descent1->setChecked(true);
 
+  ViewMenu = bar->addMenu(QStringLiteral("View"));
+  SingularPoints1 = ViewMenu->addAction(QStringLiteral("Singular Points"));
+  SingularPoints1->setCheckable(true);
+  SingularPoints1->setChecked(true);
+  connect(SingularPoints1, &QAction::toggled, this, &TTandor::OnSingularPoints);
+
   HelpMenu = bar->addMenu(QStringLiteral("Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
 }
@@ -335,7 +342,8 @@ void TTandor::ComputeAndDraw() {
   // The method choice does not apply to a linear first function.
   MethodMenu->menuAction()->setEnabled(!G.IsLinear);
   const LocusMethod method = MethodInForce(G, Method);
-  if (Locus.Compute(method, G, Map, Control)) {
+  const bool computed = Locus.Compute(method, G, Map, Control);
+  if (computed) {
     QPainter painter(&Picture);
     QtCanvas canvas(painter);
     canvas.SetBrush(White);
@@ -345,6 +353,11 @@ void TTandor::ComputeAndDraw() {
   G.SiblingShown = false;
   if (!G.IsLinear)
     InfoBar->clearMessage();
+  // The search runs on what the method found, under the same Stop; a stopped method's result
+  // is not searched. Its count replaces the not-linear notice, which lasts only while the run
+  // does.
+  Singular.AfterRun(computed && !G.StopRequested, Locus, method, G, Map, Control);
+  Singular.ShowCount(*InfoBar);
 }
 
 void TTandor::OnMethod(QAction *item) {
@@ -418,6 +431,24 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
     RepaintPicture();
     SiblingRepaint = false;
   }
+  if (G.Drawn)
+    Singular.OnMouseMove(*InfoBar, x, y);
+}
+
+void TTandor::OnSingularPoints(bool shown) {
+  if (G.Running) {
+    // Put the check mark back; the picture is the run's until it ends.
+    const QSignalBlocker quiet(SingularPoints1);
+    SingularPoints1->setChecked(!shown);
+    return;
+  }
+  const QString count = Singular.CountText();
+  Singular.SetShown(shown);
+  if (shown)
+    Singular.ShowCount(*InfoBar);
+  else if (!count.isEmpty() && InfoBar->currentMessage() == count)
+    InfoBar->clearMessage();
+  RepaintPicture();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -616,9 +647,12 @@ void TTandor::OnPrint() {
       } else {
         const int W = painter.device()->width(), H = painter.device()->height();
         QtCanvas canvas(painter);
+        auto marks = [this](Canvas &c, const PixelRect &square) { Singular.DrawOnPage(c, square); };
+        const std::vector<std::string> counts = Singular.PageLines();
+        const PageAdditions additions{marks, counts};
         for (int copy = 0; copy < copies; ++copy) {
           // The picture on the screen, whatever a refused read has made of the fields.
-          DrawPrintedPage(canvas, W, H, Locus, Locus.LastMethod, G);
+          DrawPrintedPage(canvas, W, H, Locus, Locus.LastMethod, G, additions);
           if (copy + 1 < copies)
             printer.newPage();
         }

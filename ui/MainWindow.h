@@ -19,6 +19,7 @@
 #include "solvers/LocusRun.h"
 #include "solvers/RunControl.h"
 #include "ui/ParameterSquare.h"
+#include "ui/SingularPointView.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -122,12 +123,17 @@ public:
   QToolButton *DrawItLines = nullptr;
   QStatusBar *InfoBar = nullptr;
   QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MethodMenu = nullptr, *HelpMenu = nullptr;
+  QMenu *ViewMenu = nullptr;
   QAction *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr;
   QAction *Exit1 = nullptr;
   QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
+  QAction *SingularPoints1 = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
+
+  // The cross-caps and triple points of the last run, marked in the picture.
+  SingularPointView Singular{Picture};
 
   // Called before each breath of a long run; tests use it to press Stop mid-run.
   std::function<void()> PollHook;
@@ -154,6 +160,7 @@ private:
   ParameterSquare Square() const;
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
+  void OnSingularPoints(bool shown);
 
   std::unique_ptr<WindowDialogs> Dialogs;
   WindowRunControl Control{*this};

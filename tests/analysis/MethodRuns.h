@@ -9,12 +9,12 @@
 #include "analysis/RunAnalysis.h"
 #include "formula/MapFunctions.h"
 #include "problem/ReadData.h"
-#include "solvers/TriangleIntersection.h"
-#include "solvers/GradualDescentTracer.h"
-#include "solvers/LinearCaseTracer.h"
 #include "solvers/DescentTracer.h"
+#include "solvers/GradualDescentTracer.h"
 #include "solvers/LinearCase.h"
+#include "solvers/LinearCaseTracer.h"
 #include "solvers/LocusRun.h"
+#include "solvers/TriangleIntersection.h"
 
 namespace tandor::testing {
 
