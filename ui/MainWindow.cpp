@@ -25,6 +25,7 @@
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/PrintedPage.h"
+#include "ui/AtlasWindow.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
 #include "ui/QtCanvas.h"
@@ -258,6 +259,8 @@ void TTandor::BuildMenus() {
   SingularPoints1->setCheckable(true);
   SingularPoints1->setChecked(true);
   connect(SingularPoints1, &QAction::toggled, this, &TTandor::OnSingularPoints);
+  ParameterAtlas1 =
+      ViewMenu->addAction(QStringLiteral("Parameter Atlas..."), this, &TTandor::OpenAtlas);
 
   HelpMenu = bar->addMenu(QStringLiteral("Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
@@ -484,6 +487,29 @@ void TTandor::RunForNewParameters() {
     return;
   }
   Dibujala(DrawSender::None);
+}
+
+void TTandor::OpenAtlas() {
+  if (!Atlas) {
+    Atlas = new AtlasWindow(this);
+    Atlas->OnTileChosen = [this](const Vector2 &pq) { MoveParametersTo(pq); };
+  }
+  Atlas->show();
+  Atlas->raise();
+  // The problem of the last read, with the method the menu has chosen.
+  Atlas->Compute(G.DataLines, Method);
+}
+
+void TTandor::MoveParametersTo(const Vector2 &pq) {
+  if (G.Running || !G.Drawn)
+    return;
+  if (const auto pixel = Square().PixelOf(pq))
+    PintaCirculo((*pixel)[0], (*pixel)[1]);
+  SetParamValue(G, Map, pq);
+  pValueEdit->setText(FourSignificantDigits(pq[0]));
+  qValueEdit->setText(FourSignificantDigits(pq[1]));
+  G.Dirty = true;
+  RunForNewParameters();
 }
 
 void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {

@@ -34,6 +34,7 @@ class QToolButton;
 
 namespace tandor {
 
+class AtlasWindow;
 class PaintBox;
 class TManual1;
 class TTandor;
@@ -129,6 +130,8 @@ public:
   QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *SingularPoints1 = nullptr;
+  QAction *ParameterAtlas1 = nullptr;
+  QPointer<AtlasWindow> Atlas; // View > Parameter Atlas..., made when first asked for
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
 
@@ -161,6 +164,9 @@ private:
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
   void OnSingularPoints(bool shown);
+  void OpenAtlas();
+  // (p, q) set from outside the square (a tile of the atlas), as a drag there would set it.
+  void MoveParametersTo(const Vector2 &pq);
 
   std::unique_ptr<WindowDialogs> Dialogs;
   WindowRunControl Control{*this};
