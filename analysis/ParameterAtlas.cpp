@@ -7,6 +7,10 @@
 #include <mutex>
 #include <thread>
 
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+
 #include "analysis/RunAnalysis.h"
 #include "formula/InputError.h"
 #include "problem/ReadData.h"
@@ -38,6 +42,13 @@ public:
 private:
   const std::atomic<bool> &Cancel;
 };
+
+// The calling thread's scheduling as the system's idle class, or failing that, the lowest nice.
+void RunWhenIdle() {
+  sched_param none{};
+  if (pthread_setschedparam(pthread_self(), SCHED_IDLE, &none) != 0)
+    setpriority(PRIO_PROCESS, 0, 19);
+}
 
 // One worker's whole world: a problem read of its own, compiled functions, methods, search.
 class AtlasWorker {
@@ -119,6 +130,8 @@ std::vector<AtlasTile> ComputeAtlas(const AtlasSpec &spec, int jobs, AtlasProgre
   std::atomic<std::size_t> next{0};
   std::vector<char> done(tiles.size(), 0);
   auto work = [&](AtlasWorker &worker) {
+    if (progress.Idle)
+      RunWhenIdle();
     CancelControl control(progress.Cancel);
     for (std::size_t i; (i = next.fetch_add(1)) < tiles.size();) {
       if (progress.Cancel.load())

@@ -55,6 +55,9 @@ uint64_t TileSeed(uint64_t atlasSeed, int index);
 struct AtlasProgress {
   std::atomic<int> Done{0};
   std::atomic<bool> Cancel{false};
+  // The workers run only when the machine is otherwise idle (a background atlas must never
+  // slow what the user is doing).
+  bool Idle = false;
 };
 
 // The tiles of the spec's part, in index order; jobs workers (at least one). Throws InputError

@@ -261,6 +261,17 @@ void TTandor::BuildMenus() {
   connect(SingularPoints1, &QAction::toggled, this, &TTandor::OnSingularPoints);
   ParameterAtlas1 =
       ViewMenu->addAction(QStringLiteral("Parameter Atlas..."), this, &TTandor::OpenAtlas);
+  Strata1 = ViewMenu->addAction(QStringLiteral("Strata"));
+  Strata1->setCheckable(true);
+  connect(Strata1, &QAction::toggled, this, &TTandor::OnStrata);
+  StrataTimer = new QTimer(this);
+  StrataTimer->setInterval(200);
+  connect(StrataTimer, &QTimer::timeout, this, [this] {
+    if (Strata.Poll())
+      Parametros->update();
+    if (!Strata.Busy())
+      StrataTimer->stop();
+  });
 
   HelpMenu = bar->addMenu(QStringLiteral("Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
@@ -322,6 +333,11 @@ void TTandor::Dibujala(DrawSender sender) {
   if (outcome != 1)
     return;
   DataToLines(G);
+  if (Strata1->isChecked()) {
+    Strata.Update(G.DataLines, Method);
+    if (Strata.Busy())
+      StrataTimer->start();
+  }
   InitWatch();
   Control.StartRun();
   try {
@@ -466,6 +482,10 @@ void TTandor::OnPainParameters(QPainter &painter) {
   QtCanvas canvas(painter);
   canvas.SetBrush(White);
   canvas.FillRect(G.ParameterRect);
+  if (Strata1->isChecked() && Strata.Ready()) {
+    const PixelRect &r = G.ParameterRect;
+    painter.drawImage(QRect(r.Left, r.Top, r.Width(), r.Height()), Strata.Image());
+  }
   canvas.SetPen(Rgb{255, 0, 0}, 1, PenMode::Copy);
   const int x = G.CirclePos[0], y = G.CirclePos[1];
   canvas.Ellipse(x - 3, y - 3, x + 3, y + 3);
@@ -487,6 +507,17 @@ void TTandor::RunForNewParameters() {
     return;
   }
   Dibujala(DrawSender::None);
+}
+
+void TTandor::OnStrata(bool shown) {
+  if (shown && G.Drawn) {
+    Strata.Update(G.DataLines, Method);
+    StrataTimer->start();
+  } else if (!shown) {
+    Strata.Discard();
+    StrataTimer->stop();
+  }
+  Parametros->update();
 }
 
 void TTandor::OpenAtlas() {

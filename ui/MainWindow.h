@@ -20,6 +20,7 @@
 #include "solvers/RunControl.h"
 #include "ui/ParameterSquare.h"
 #include "ui/SingularPointView.h"
+#include "ui/StrataBackground.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -30,6 +31,7 @@ class QMenu;
 class QPainter;
 class QPrinter;
 class QStatusBar;
+class QTimer;
 class QToolButton;
 
 namespace tandor {
@@ -131,7 +133,10 @@ public:
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *SingularPoints1 = nullptr;
   QAction *ParameterAtlas1 = nullptr;
+  QAction *Strata1 = nullptr;
+  StrataBackground Strata;     // View > Strata behind the parameter square
   QPointer<AtlasWindow> Atlas; // View > Parameter Atlas..., made when first asked for
+  QTimer *StrataTimer = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
 
@@ -165,6 +170,7 @@ private:
   void CloseIfAskedDuringRun();
   void OnSingularPoints(bool shown);
   void OpenAtlas();
+  void OnStrata(bool shown);
   // (p, q) set from outside the square (a tile of the atlas), as a drag there would set it.
   void MoveParametersTo(const Vector2 &pq);
 

@@ -82,5 +82,32 @@ TEST_F(AtlasWindowTest, CancelEndsTheWorkersAtOnce) {
   EXPECT_TRUE(atlas->ComputeButton->isEnabled());
 }
 
+TEST_F(AtlasWindowTest, StrataTintTheSquareAndOnlyANewProblemRestartsThem) {
+  EXPECT_FALSE(Window->Strata1->isChecked());
+  Window->Strata.Grid = 8;
+  DrawFamily();
+  Window->Strata1->trigger();
+  QTRY_VERIFY_WITH_TIMEOUT(Window->Strata.Ready(), 60000);
+  QTRY_VERIFY(!Window->Strata.Busy());
+  // p < 0 on the left, p > 0 on the right: two strata.
+  const QImage square = Window->Parametros->grab().toImage();
+  EXPECT_NE(square.pixelColor(20, 100), square.pixelColor(108, 100));
+  EXPECT_NE(square.pixelColor(108, 100), QColor(Qt::white));
+
+  // A drag of (p, q) keeps them.
+  MoveMouse(Window->Parametros, 100, 30, Qt::LeftButton);
+  EXPECT_FALSE(Window->Strata.Busy());
+  EXPECT_TRUE(Window->Strata.Ready());
+  // Another family discards them and computes its own.
+  Window->zEdit->setText("v^3+(u^2-p-q)v");
+  PressDrawIt();
+  EXPECT_FALSE(Window->Strata.Ready());
+  QTRY_VERIFY_WITH_TIMEOUT(Window->Strata.Ready(), 60000);
+  // Off: the square is white again.
+  Window->Strata1->trigger();
+  const QImage plain = Window->Parametros->grab().toImage();
+  EXPECT_EQ(plain.pixelColor(108, 100), QColor(Qt::white));
+}
+
 } // namespace
 } // namespace tandor::testing
