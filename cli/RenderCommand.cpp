@@ -1,5 +1,5 @@
 // tandor-cli render (Render, InterruptControl): a data file read, one method run, its picture,
-// drawing and record list written.
+// drawing and record list written, with the singular points found after the run.
 
 #include "cli/RenderCommand.h"
 
@@ -19,6 +19,9 @@
 #include <string>
 #include <string_view>
 
+#include "analysis/RunAnalysis.h"
+#include "analysis/SingularPointMarks.h"
+#include "cli/PointsOutput.h"
 #include "formula/MapFunctions.h"
 #include "problem/DataFile.h"
 #include "problem/FileReplacement.h"
@@ -35,7 +38,7 @@ constexpr const char *Usage =
     "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
-    "                         [--seed N]\n"
+    "                         [--seed N] [--points OUT.csv] [--no-points]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
     "descent by default).\n"
@@ -44,7 +47,10 @@ constexpr const char *Usage =
     "  --svg OUT.svg  the same drawing as vector graphics\n"
     "  --csv OUT.csv  the computed locus, 17 significant digits\n"
     "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations,\n"
-    "                 and the seed for the methods that draw random numbers\n"
+    "                 the seed for the methods that draw random numbers, and the\n"
+    "                 singular points: cross_caps, triple_points (and singular_curve)\n"
+    "  --points OUT.csv  the cross-caps and triple points as rows kind,u,v,x,y,z\n"
+    "  --no-points    pictures without the marks of the singular points\n"
     "  --seed N       seeds Gradual Descent's projection and the triangle grid (a whole\n"
     "                 number from 0 to 2^64 - 1), so that a run can be made again; without\n"
     "                 it the clock seeds them\n"
@@ -55,10 +61,15 @@ struct RenderOptions {
   std::string File;
   int Method = 0;
   std::optional<std::string> P, Q;
-  std::optional<std::string> Png, Svg, Csv;
+  std::optional<std::string> Png, Svg, Csv, Points;
   int Size = 400;
   bool Stats = false;
+  bool NoPoints = false;
   std::optional<uint64_t> Seed;
+
+  // The singular points are searched only for an output that shows them.
+  bool MarksDrawn() const { return !NoPoints && (Png || Svg); }
+  bool PointsWanted() const { return MarksDrawn() || Stats || Points; }
 };
 
 class UsageError : public std::runtime_error {
@@ -120,6 +131,10 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Stats = true;
     else if (word == "--seed")
       o.Seed = SeedOf(value());
+    else if (word == "--points")
+      o.Points = value();
+    else if (word == "--no-points")
+      o.NoPoints = true;
     else if (!haveFile && !(word.size() > 1 && word[0] == '-')) {
       o.File = word;
       haveFile = true;
@@ -167,11 +182,34 @@ private:
   QPoint Current;
 };
 
+// Remembers a stop once seen, so that the search after the method knows the method was stopped.
+class RememberedStop final : public RunControl {
+public:
+  explicit RememberedStop(RunControl &control) : Control(control) {}
+  bool ProcessEventsAndCheckStop() override {
+    Seen = Seen || Control.ProcessEventsAndCheckStop();
+    return Seen;
+  }
+  bool Seen = false;
+
+private:
+  RunControl &Control;
+};
+
 struct Run {
   Glob glob;
   MapFunctions map;
   LocusSolvers solvers;
   LocusMethod method = LocusMethod::None;
+  SingularPointAnalysis points;
+  bool marks = false; // the pictures show the singular points
+
+  // The locus, then the marks over it, in rect.
+  void Draw(Canvas &canvas, const PixelRect &rect, bool screen) {
+    solvers.Draw(method, canvas, rect, screen, glob);
+    if (marks)
+      DrawSingularPoints(canvas, rect, glob.DomainLow, glob.DomainHigh, points.Result());
+  }
 };
 
 // Qt's writers want a device: this one passes what they write on to a file replacement and
@@ -223,7 +261,7 @@ void WritePng(Run &run, const std::string &path, int size) {
     QPainter painter(&image);
     QtCanvas canvas(painter);
     canvas.SetBrush(White);
-    run.solvers.Draw(run.method, canvas, {0, 0, size, size}, true, run.glob);
+    run.Draw(canvas, {0, 0, size, size}, true);
   }
   WriteThroughQt(
       path, [&](QIODevice &device) { return image.save(&device, "PNG"); },
@@ -242,7 +280,7 @@ bool DrawSvg(Run &run, QIODevice &device, int size) {
   {
     VectorCanvas canvas(painter);
     canvas.SetBrush(White);
-    run.solvers.Draw(run.method, canvas, {0, 0, size, size}, false, run.glob);
+    run.Draw(canvas, {0, 0, size, size}, false);
   }
   return painter.end();
 }
@@ -251,13 +289,6 @@ void WriteSvg(Run &run, const std::string &path, int size) {
   WriteThroughQt(
       path, [&](QIODevice &device) { return DrawSvg(run, device, size); },
       "the drawing could not be written");
-}
-
-std::string Number17(double value) {
-  char buffer[40];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
-  return std::string(buffer, result.ptr);
 }
 
 // Rows go out in blocks: a large locus needs neither a write per row nor all of its text in
@@ -307,7 +338,7 @@ void WriteCsv(const Run &run, const std::string &path) {
   file.Commit();
 }
 
-void WriteStats(const Run &run, std::ostream &out, double seconds) {
+void WriteStats(const Run &run, std::ostream &out, double seconds, uint64_t evaluations) {
   const LocusMethodSolver *solver = run.solvers.Solver(run.method);
   std::size_t records = 0, pieces = 0;
   if (const auto *trace = solver->TracePoints()) {
@@ -321,7 +352,8 @@ void WriteStats(const Run &run, std::ostream &out, double seconds) {
   std::snprintf(secondsText, sizeof secondsText, "%.6f", seconds);
   out << "{\"method\": \"" << MethodName(run.method) << "\", \"records\": " << records
       << ", \"pieces\": " << pieces << ", \"seconds\": " << secondsText
-      << ", \"map_evaluations\": " << run.map.Evaluations;
+      << ", \"map_evaluations\": " << evaluations;
+  WritePointsStats(run.points.Result(), out);
   if (const std::optional<uint64_t> seed = solver->SeedUsed())
     out << ", \"seed\": " << *seed;
   out << "}\n";
@@ -359,12 +391,21 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
   // Ctrl+C stops the computation, and what was found is still written whole: the handler stays
   // in place until the outputs are out.
   InterruptControl interrupt;
+  RememberedStop stop(control ? *control : interrupt);
   run->solvers.SetSeed(o.Seed);
   run->map.Evaluations = 0;
   const auto start = std::chrono::steady_clock::now();
-  run->solvers.Compute(run->method, run->glob, run->map, control ? *control : interrupt);
+  run->solvers.Compute(run->method, run->glob, run->map, stop);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  // The method's own figures: the search after it is not part of them.
+  const uint64_t evaluations = run->map.Evaluations;
+  // A stopped method's result is not searched: its points would be counted as all there are.
+  if (o.PointsWanted() && !stop.Seen)
+    run->points.Analyse(run->solvers, run->method, run->glob, run->map, stop);
+  else if (stop.Seen)
+    run->points.Stopped();
+  run->marks = o.MarksDrawn();
 
   try {
     if (o.Png)
@@ -373,12 +414,14 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
       WriteSvg(*run, *o.Svg, o.Size);
     if (o.Csv)
       WriteCsv(*run, *o.Csv);
+    if (o.Points)
+      WritePointsCsv(run->points.Result(), *o.Points);
   } catch (const FileError &e) {
     err << "tandor-cli: " << e.what() << "\n";
     return 1;
   }
   if (o.Stats)
-    WriteStats(*run, out, seconds);
+    WriteStats(*run, out, seconds, evaluations);
   return 0;
 }
 

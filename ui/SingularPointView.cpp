@@ -21,7 +21,7 @@ void SingularPointView::AfterRun(bool searched, const LocusSolvers &solvers, Loc
   if (searched)
     Analysis.Analyse(solvers, method, glob, map, control);
   else
-    Analysis.Finder.Clear();
+    Analysis.Stopped();
   // Shares the pixels until the marks are drawn: a picture without points costs no copy.
   LocusOnly = Picture;
   if (Visible)
