@@ -14,7 +14,6 @@ namespace tandor {
 void SingularPointView::AfterRun(bool searched, const LocusSolvers &solvers, LocusMethod method,
                                  const Glob &glob, MapFunctions &map, RunControl &control) {
   Searched = searched;
-  MarkShown.clear();
   Low = glob.DomainLow;
   High = glob.DomainHigh;
   Rect = glob.PictureRect;
@@ -45,7 +44,6 @@ void SingularPointView::SetShown(bool shown) {
   if (shown == Visible)
     return;
   Visible = shown;
-  MarkShown.clear();
   if (LocusOnly.isNull())
     return; // no run yet
   Picture = LocusOnly;
@@ -65,22 +63,11 @@ void SingularPointView::ShowCount(QStatusBar &bar) const {
     bar.showMessage(count);
 }
 
-void SingularPointView::OnMouseMove(QStatusBar &bar, int x, int y) {
-  std::optional<Mark> mark;
-  if (Visible && Searched)
-    mark = MarkAt(x, y, Rect, Low, High, Points());
-  if (mark) {
-    MarkShown = QString::fromStdString(MarkText(*mark));
-    bar.showMessage(MarkShown);
-    return;
-  }
-  if (MarkShown.isEmpty())
-    return;
-  if (bar.currentMessage() == MarkShown) {
-    bar.clearMessage();
-    ShowCount(bar);
-  }
-  MarkShown.clear();
+QString SingularPointView::MarkTextAt(int x, int y) const {
+  if (!Visible || !Searched)
+    return {};
+  const std::optional<Mark> mark = MarkAt(x, y, Rect, Low, High, Points());
+  return mark ? QString::fromStdString(MarkText(*mark)) : QString();
 }
 
 void SingularPointView::DrawOnPage(Canvas &canvas, const PixelRect &square) const {
