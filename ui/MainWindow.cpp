@@ -777,7 +777,9 @@ void TTandor::OnPrint() {
       } else {
         const int W = painter.device()->width(), H = painter.device()->height();
         QtCanvas canvas(painter);
-        auto marks = [this](Canvas &c, const PixelRect &square) { Singular.DrawOnPage(c, square); };
+        auto marks = [this](Canvas &c, const PixelRect &square) {
+          Singular.DrawMarksInto(c, square);
+        };
         const std::vector<std::string> counts = Singular.PageLines();
         const PageAdditions additions{marks, counts};
         for (int copy = 0; copy < copies; ++copy) {

@@ -70,9 +70,9 @@ QString SingularPointView::MarkTextAt(int x, int y) const {
   return mark ? QString::fromStdString(MarkText(*mark)) : QString();
 }
 
-void SingularPointView::DrawOnPage(Canvas &canvas, const PixelRect &square) const {
+void SingularPointView::DrawMarksInto(Canvas &canvas, const PixelRect &rect) const {
   if (Visible && HaveMarks())
-    DrawSingularPoints(canvas, square, Low, High, Points());
+    DrawSingularPoints(canvas, rect, Low, High, Points());
 }
 
 std::vector<std::string> SingularPointView::PageLines() const {

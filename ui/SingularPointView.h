@@ -40,9 +40,10 @@ public:
   // where there is no mark shown.
   QString MarkTextAt(int x, int y) const;
 
-  // For a printed page: the marks over the locus in the page's square, the count under the
-  // problem's text; nothing while the marks are hidden.
-  void DrawOnPage(Canvas &canvas, const PixelRect &square) const;
+  // The marks over a drawing of the locus in another rectangle (a printed page's square, an
+  // export of another size), and the count for under a printed page's text; nothing while the
+  // marks are hidden.
+  void DrawMarksInto(Canvas &canvas, const PixelRect &rect) const;
   std::vector<std::string> PageLines() const;
 
   const SingularPoints &Points() const { return Analysis.Result(); }

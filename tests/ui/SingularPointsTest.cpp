@@ -170,7 +170,7 @@ TEST_F(SingularPointsTest, APrintedPageCarriesTheMarksAndTheCount) {
   DrawTwoCrossCaps();
   const PixelRect square{100, 200, 2100, 2200};
   RecordingCanvas canvas;
-  Window->Singular.DrawOnPage(canvas, square);
+  Window->Singular.DrawMarksInto(canvas, square);
   ASSERT_EQ(canvas.ellipses.size(), 2u);
   // Five times the picture: radius 15 around (100 + 0.2929 * 1000, 1200).
   EXPECT_EQ(canvas.ellipses[0].left, 393 - 15);
@@ -180,7 +180,7 @@ TEST_F(SingularPointsTest, APrintedPageCarriesTheMarksAndTheCount) {
 
   Window->SingularPoints1->trigger();
   RecordingCanvas hidden;
-  Window->Singular.DrawOnPage(hidden, square);
+  Window->Singular.DrawMarksInto(hidden, square);
   EXPECT_TRUE(hidden.ellipses.empty());
   EXPECT_TRUE(Window->Singular.PageLines().empty());
 }
