@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "cli/Cli.h"
+#include "cli/RenderCommand.h"
 
 namespace tandor {
 namespace {
@@ -171,6 +172,56 @@ TEST_F(PointsTest, ThePointsFileHasARowPerPointWithItsImage) {
   EXPECT_EQ(Cli({"render", Problem(TwoTriplePoints), "--points", Path("taken.csv")}), 1);
   EXPECT_EQ(err, "tandor-cli: " + Path("taken.csv") + ": Is a directory\n");
   EXPECT_TRUE(fs::is_directory(Path("taken.csv")));
+}
+
+// Stops at the given poll, as Ctrl+C would.
+class StopAtPoll final : public RunControl {
+public:
+  explicit StopAtPoll(int at) : At(at) {}
+  bool ProcessEventsAndCheckStop() override { return ++Polls >= At; }
+  int At, Polls = 0;
+};
+
+TEST_F(PointsTest, AStoppedRunOrSearchSaysItsListsAreIncomplete) {
+  std::vector<std::string> lines = TwoCrossCaps;
+  lines[0] = "u + 0v^2"; // the descent method polls
+  const std::string problem = Problem(lines);
+  auto render = [&](RunControl &control, std::vector<std::string> options) {
+    std::vector<std::string> words{"render", problem};
+    words.insert(words.end(), options.begin(), options.end());
+    std::vector<char *> argv;
+    for (auto &w : words)
+      argv.push_back(w.data());
+    std::ostringstream o, e;
+    const int status = RunRender(static_cast<int>(argv.size()), argv.data(), o, e, &control);
+    out = o.str();
+    return status;
+  };
+  const std::vector<std::string> both{"--stats", "--points", Path("p.csv")};
+  // Stopped in the method: nothing is searched, and the line says so.
+  StopAtPoll early(5);
+  ASSERT_EQ(render(early, both), 0);
+  EXPECT_EQ(early.Polls, 5) << "the search does not ask again";
+  EXPECT_NE(out.find("\"cross_caps\": [], \"triple_points\": [], "
+                     "\"singular_points_complete\": false}"),
+            std::string::npos)
+      << out;
+  std::ifstream in(Path("p.csv"));
+  const std::string text((std::istreambuf_iterator<char>(in)), {});
+  EXPECT_EQ(text, "kind,u,v,x,y,z\n");
+
+  // Stopped at the search's first poll, after all of the method's: the search ends there.
+  StopAtPoll never(1 << 30);
+  ASSERT_EQ(render(never, {"--csv", Path("l.csv")}), 0);
+  const int methodPolls = never.Polls;
+  StopAtPoll inSearch(methodPolls + 1);
+  ASSERT_EQ(render(inSearch, both), 0);
+  EXPECT_EQ(inSearch.Polls, methodPolls + 1);
+  EXPECT_NE(out.find("\"singular_points_complete\": false}"), std::string::npos) << out;
+  StopAtPoll unstopped(1 << 30);
+  ASSERT_EQ(render(unstopped, both), 0);
+  EXPECT_GT(unstopped.Polls, methodPolls) << "the search polls too";
+  EXPECT_EQ(out.find("singular_points_complete"), std::string::npos) << out;
 }
 
 // The pixels of an image that are black.
