@@ -11,6 +11,7 @@ namespace tandor {
 namespace {
 
 const char *const Usage = "usage: tandor-cli <command> [options]\n"
+                          "       tandor-cli --version\n"
                           "commands:\n"
                           "  eval     evaluate a formula (tandor-cli eval --help)\n"
                           "  render   draw the double-point locus of a problem\n";
@@ -29,6 +30,10 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err) {
   const std::string_view command = argv[1];
   if (command == "--help" || command == "-h" || command == "help") {
     out << Usage;
+    return 0;
+  }
+  if (command == "--version") {
+    out << "tandor-cli " << TANDOR_VERSION << "\n";
     return 0;
   }
   // Each command gets the words from its own name on.
