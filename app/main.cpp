@@ -9,7 +9,7 @@
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 #include "solvers/LocusRun.h"
-#include "ui/FTandor.h"
+#include "ui/MainWindow.h"
 
 namespace {
 
