@@ -52,7 +52,8 @@ TEST(Documentation, ManPageNamesEveryOptionOfEveryCommand) {
   std::set<std::string> options;
   for (std::vector<std::string> help :
        {std::vector<std::string>{"--help"}, std::vector<std::string>{"eval", "--help"},
-        std::vector<std::string>{"render", "--help"}}) {
+        std::vector<std::string>{"render", "--help"},
+        std::vector<std::string>{"examples", "--help"}}) {
     int status = -1;
     const std::string text = RunForOutput(help, status);
     ASSERT_EQ(status, 0);
