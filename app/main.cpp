@@ -39,6 +39,8 @@ int main(int argc, char **argv) {
   if (AnswerInformationOption(argc, argv))
     return 0;
   QApplication app(argc, argv);
+  // The recent files live in the user's settings under these names.
+  QApplication::setOrganizationName(QStringLiteral("Tandor"));
   QApplication::setApplicationName(QStringLiteral("Tandor"));
   QApplication::setDesktopFileName(QStringLiteral("tandor"));
 
