@@ -103,7 +103,7 @@ TEST_F(GalleryTest, ChoosingAnExampleOpensItAndTellsWhatItShows) {
   EXPECT_TRUE(G.Drawn);
   EXPECT_FALSE(G.Dirty);
   EXPECT_EQ(Status(), QString::fromStdString(whitney->Text));
-  EXPECT_EQ(Window->windowTitle(), "surface-whitney.tdr");
+  EXPECT_EQ(ShownCaption(*Window), "surface-whitney.tdr");
   EXPECT_GT(std::count_if(Window->Picture.constBits(),
                           Window->Picture.constBits() + Window->Picture.sizeInBytes(),
                           [](uchar b) { return b != 0xff; }),
@@ -153,7 +153,7 @@ TEST_F(GalleryTest, AnUnsavedDrawingIsAskedForFirst) {
   ExampleItem("Surfaces", QString::fromStdString(Gallery().Find("surface-roman")->Title))
       ->trigger();
   EXPECT_EQ(Dialogs->Questions.size(), 3);
-  EXPECT_EQ(Window->windowTitle(), "surface-roman.tdr");
+  EXPECT_EQ(ShownCaption(*Window), "surface-roman.tdr");
 }
 
 TEST_F(GalleryTest, RecentFilesOutliveTheWindow) {
@@ -171,7 +171,7 @@ TEST_F(GalleryTest, RecentFilesOutliveTheWindow) {
   EXPECT_EQ(RecentShown(), QStringList({b, a}));
   EXPECT_EQ(RecentItem(b)->text(), "&1 " + b);
   RecentItem(a)->trigger();
-  EXPECT_EQ(Window->windowTitle(), "a.tdr");
+  EXPECT_EQ(ShownCaption(*Window), "a.tdr");
   EXPECT_EQ(RecentShown(), QStringList({a, b}));
 
   // Unsaved work is asked for first, as for an example.
@@ -180,7 +180,7 @@ TEST_F(GalleryTest, RecentFilesOutliveTheWindow) {
   Dialogs->Answers = {WindowDialogs::Answer::Dismissed};
   RecentItem(b)->trigger();
   EXPECT_EQ(Dialogs->Questions.size(), 1);
-  EXPECT_EQ(Window->windowTitle(), "a.tdr");
+  EXPECT_EQ(ShownCaption(*Window), "a.tdr*"); // still a's problem, still unsaved
 }
 
 TEST_F(GalleryTest, AFileThatIsGoneSaysSoAndLeavesTheList) {
@@ -193,7 +193,7 @@ TEST_F(GalleryTest, AFileThatIsGoneSaysSoAndLeavesTheList) {
   RecentItem(a)->trigger();
   ASSERT_EQ(Dialogs->Errors.size(), 1);
   EXPECT_TRUE(Dialogs->Errors[0].startsWith(a + ": ")) << Dialogs->Errors[0].toStdString();
-  EXPECT_EQ(Window->windowTitle(), "b.tdr");
+  EXPECT_EQ(ShownCaption(*Window), "b.tdr");
   EXPECT_EQ(RecentShown(), QStringList({b}));
   Restart();
   EXPECT_EQ(RecentShown(), QStringList({b}));
