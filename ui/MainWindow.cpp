@@ -744,8 +744,13 @@ bool TTandor::OpenDataFile(const QString &path, bool remember) {
 void TTandor::OpenExample(const QString &path, const QString &text) {
   if (G.Running || !MayReplaceProblem())
     return;
-  if (!OpenDataFile(path, false))
+  // Open names the file before reading it; an example that cannot be read must not leave a
+  // Save aimed at the gallery.
+  const std::string previous = G.FileName;
+  if (!OpenDataFile(path, false)) {
+    G.FileName = previous;
     return;
+  }
   // An example is where the user starts, not the user's file: a later Save asks where to keep
   // the changes rather than write into the gallery.
   G.FileName.clear();

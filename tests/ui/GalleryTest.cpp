@@ -156,6 +156,19 @@ TEST_F(GalleryTest, AnUnsavedDrawingIsAskedForFirst) {
   EXPECT_EQ(ShownCaption(*Window), "surface-roman.tdr");
 }
 
+TEST_F(GalleryTest, AnExampleThatCannotBeReadChangesNothing) {
+  DrawFold();
+  Dialogs->SaveNames = {PathOf("fold.tdr")};
+  Window->SaveAs1->trigger();
+  const QString gone = PathOf("gone.tdr");
+  Window->OpenExample(gone, QStringLiteral("never shown"));
+  ASSERT_EQ(Dialogs->Errors.size(), 1);
+  EXPECT_TRUE(Dialogs->Errors[0].startsWith(gone + ": "));
+  EXPECT_EQ(G.FileName, PathOf("fold.tdr").toStdString());
+  EXPECT_EQ(Window->xEdit->text(), "u^2");
+  EXPECT_NE(Status(), "never shown");
+}
+
 TEST_F(GalleryTest, RecentFilesOutliveTheWindow) {
   EXPECT_FALSE(Window->RecentMenu->menuAction()->isEnabled());
   const QString a = WriteProblem("a.tdr", "u^2");
