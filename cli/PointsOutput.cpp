@@ -8,18 +8,15 @@
 
 namespace tandor {
 
-std::string Number17(double value) {
-  char buffer[40];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
-  return std::string(buffer, result.ptr);
-}
-
 namespace {
 
-// -0 (a product of 0 and a negative number) reads as 0.
+// 17 significant digits, '.' whatever the locale, as the locus CSV has them; -0 (a product of
+// 0 and a negative number) reads as 0.
 std::string Coordinate(double value) {
-  return Number17(value + 0.0);
+  char buffer[40];
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value + 0.0, std::chars_format::general, 17);
+  return std::string(buffer, result.ptr);
 }
 
 std::string PointJson(const Vector2 &p) {

@@ -9,9 +9,6 @@
 
 namespace tandor {
 
-// A number as the CSV and JSON outputs give it: 17 significant digits, '.' whatever the locale.
-std::string Number17(double value);
-
 // The --stats keys, each after ", ": "cross_caps": [[u, v], ...], "triple_points":
 // [[[u1, v1], [u2, v2], [u3, v3]], ...], "singular_curve": true where Fu x Fv vanishes along a
 // curve, and "singular_points_complete": false where Ctrl+C ended the search early.
