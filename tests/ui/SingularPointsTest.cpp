@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTemporaryDir>
 
 #include "WindowFixture.h"
 #include "analysis/SingularPointMarks.h"
@@ -164,6 +165,31 @@ TEST_F(SingularPointsTest, StopEndsTheSearchWithoutACount) {
   // The next run searches to the end.
   MoveMouse(Window->Parametros, 32, 64, Qt::LeftButton); // p = 0.5 again, from the square
   EXPECT_EQ(Status(), "2 cross-caps, no triple points");
+}
+
+TEST_F(SingularPointsTest, AnExportedPictureCarriesTheMarksAtItsSize) {
+  DrawTwoCrossCaps();
+  QTemporaryDir folder;
+  const QString path = folder.filePath("marks.png");
+  Dialogs->PictureTargets = {{path, 800}};
+  Window->ExportPicture1->trigger();
+  ASSERT_TRUE(Dialogs->Errors.isEmpty()) << Dialogs->Errors.join('\n').toStdString();
+  const QImage big = QImage(path).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(big.size(), QSize(800, 800));
+  // Twice the picture: discs of radius 6 around (117.2, 400) and (682.8, 400).
+  for (const QPoint &centre : {QPoint(117, 400), QPoint(683, 400)})
+    for (int d = -4; d <= 4; ++d) {
+      EXPECT_EQ(big.pixel(centre + QPoint(d, 0)) & 0xFFFFFF, 0u) << centre.x() << " " << d;
+      EXPECT_EQ(big.pixel(centre + QPoint(0, d)) & 0xFFFFFF, 0u) << centre.x() << " " << d;
+    }
+
+  Window->SingularPoints1->trigger();
+  Dialogs->PictureTargets = {{path, 800}};
+  Window->ExportPicture1->trigger();
+  int elsewhere = 0;
+  EXPECT_EQ(BlackPixelsNear(QImage(path).convertToFormat(QImage::Format_RGB32), {}, 0, &elsewhere),
+            0);
+  EXPECT_EQ(elsewhere, 0) << "hidden marks are not exported";
 }
 
 TEST_F(SingularPointsTest, APrintedPageCarriesTheMarksAndTheCount) {
