@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -267,6 +268,59 @@ TEST_F(PointsTest, ThePicturesShowTheMarksUnlessAskedNotTo) {
   EXPECT_NE(markedText.find("fill=\"#000000\""), std::string::npos);
   EXPECT_EQ(plainText.find("fill=\"#000000\""), std::string::npos);
 }
+
+// The gallery's index promises, for each example at some (p, q), how many cross-caps and triple
+// points lie in D (derived by hand in examples/DERIVATIONS.md): every method's run finds
+// exactly those, and never a curve where points are promised.
+struct GalleryCheck {
+  std::string Name, P, Q;
+  int CrossCaps = -1, Triples = -1; // -1: nothing promised
+};
+
+std::vector<GalleryCheck> GalleryChecks(const fs::path &folder) {
+  std::ifstream in(folder / "index.txt");
+  std::vector<GalleryCheck> checks;
+  std::string name;
+  const std::regex check(R"(check\s*=\s*(\S+)\s+(\S+)\s+(\S+)\s+(\S+)\s*)");
+  for (std::string line; std::getline(in, line);) {
+    std::smatch m;
+    if (line.starts_with('['))
+      name = line.substr(1, line.find(']') - 1);
+    else if (std::regex_match(line, m, check)) {
+      auto count = [](const std::string &text) { return text == "-" ? -1 : std::stoi(text); };
+      checks.push_back({name, m[1], m[2], count(m[3]), count(m[4])});
+    }
+  }
+  return checks;
+}
+
+class GalleryPoints : public PointsTest, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(GalleryPoints, EveryMethodFindsWhatTheGalleryPromises) {
+  const char *source = std::getenv("TANDOR_SOURCE_DIR");
+  const fs::path folder = fs::path(source != nullptr ? source : ".") / "examples";
+  const std::vector<GalleryCheck> checks = GalleryChecks(folder);
+  ASSERT_GE(checks.size(), 50u) << "examples/index.txt is missing or short";
+  for (const GalleryCheck &c : checks) {
+    SCOPED_TRACE(c.Name + " at p = " + c.P + ", q = " + c.Q);
+    ASSERT_EQ(Cli({"render", (folder / (c.Name + ".tdr")).string(), "-p", c.P, "-q", c.Q,
+                   "--method", GetParam(), "--seed", "1", "--stats"}),
+              0)
+        << err;
+    EXPECT_EQ(out.find("singular_curve"), std::string::npos) << out;
+    if (c.CrossCaps >= 0) {
+      EXPECT_EQ(Numbers("cross_caps").size(), 2u * c.CrossCaps) << out;
+    }
+    if (c.Triples >= 0) {
+      EXPECT_EQ(Numbers("triple_points").size(), 6u * c.Triples) << out;
+    }
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, GalleryPoints, ::testing::Values("descent", "gradual", "triangles"),
+                         [](const ::testing::TestParamInfo<const char *> &info) {
+                           return std::string(info.param);
+                         });
 
 } // namespace
 } // namespace tandor
