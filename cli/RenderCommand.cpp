@@ -17,6 +17,7 @@
 #include <string>
 #include <string_view>
 
+#include "cli/SurfacePicture.h"
 #include "formula/MapFunctions.h"
 #include "problem/DataFile.h"
 #include "problem/Glob.h"
@@ -32,6 +33,7 @@ constexpr const char *Usage =
     "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
+    "                         [--png3d OUT.png] [--view YAW,PITCH]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
     "descent by default).\n"
@@ -39,6 +41,9 @@ constexpr const char *Usage =
     "  --png OUT.png  the picture as the window draws it, N x N pixels (--size, 400)\n"
     "  --svg OUT.svg  the same drawing as vector graphics\n"
     "  --csv OUT.csv  the computed locus, 17 significant digits\n"
+    "  --png3d OUT.png  the surface in space with its double curve, N x N pixels; needs\n"
+    "                 no display (OpenGL through Mesa's surfaceless EGL)\n"
+    "  --view YAW,PITCH  the direction --png3d looks from, in degrees (-55,25)\n"
     "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations\n"
     "Exit status: 0 done (also when stopped by Ctrl+C), 1 input or file error, 2 usage "
     "error,\n3 method not available.\n";
@@ -47,7 +52,8 @@ struct RenderOptions {
   std::string File;
   int Method = 0;
   std::optional<std::string> P, Q;
-  std::optional<std::string> Png, Svg, Csv;
+  std::optional<std::string> Png, Svg, Csv, Png3d;
+  std::optional<ViewDirection> View;
   int Size = 400;
   bool Stats = false;
 };
@@ -97,7 +103,13 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Svg = value();
     else if (word == "--csv")
       o.Csv = value();
-    else if (word == "--size")
+    else if (word == "--png3d")
+      o.Png3d = value();
+    else if (word == "--view") {
+      o.View = ParseViewDirection(value());
+      if (!o.View)
+        throw UsageError("the view must be two numbers of degrees, YAW,PITCH");
+    } else if (word == "--size")
       o.Size = SizeOf(value());
     else if (word == "--stats")
       o.Stats = true;
@@ -296,7 +308,12 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
       WriteSvg(*run, *o.Svg, o.Size);
     if (o.Csv)
       WriteCsv(*run, *o.Csv);
+    if (o.Png3d)
+      WriteSurfacePng(*o.Png3d, o.Size, o.View, run->glob, run->map, run->solvers, run->method);
   } catch (const FileFailure &e) {
+    err << "tandor-cli: " << e.what() << "\n";
+    return 1;
+  } catch (const SurfacePictureError &e) {
     err << "tandor-cli: " << e.what() << "\n";
     return 1;
   }

@@ -1,0 +1,73 @@
+#include "cli/SurfacePicture.h"
+
+#include <QImage>
+#include <QSaveFile>
+#include <QString>
+
+#include <charconv>
+#include <numbers>
+
+#include "scene/HeadlessGl.h"
+#include "solvers/CompiledCoordinates.h"
+
+namespace tandor {
+
+namespace {
+
+std::optional<double> Number(std::string_view text) {
+  double value = 0.0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
+void SavePng(const RgbaImage &picture, const std::string &path) {
+  const QImage image(picture.Pixels.data(), picture.Width, picture.Height, 4 * picture.Width,
+                     QImage::Format_RGBA8888);
+  QSaveFile file(QString::fromStdString(path));
+  if (!file.open(QIODevice::WriteOnly))
+    throw SurfacePictureError(path + ": " + file.errorString().toStdString());
+  if (!image.convertToFormat(QImage::Format_RGB32).save(&file, "PNG")) {
+    file.cancelWriting();
+    throw SurfacePictureError(path + ": the picture could not be written");
+  }
+  if (!file.commit())
+    throw SurfacePictureError(path + ": " + file.errorString().toStdString());
+}
+
+} // namespace
+
+std::optional<ViewDirection> ParseViewDirection(std::string_view text) {
+  const std::size_t comma = text.find(',');
+  if (comma == std::string_view::npos)
+    return std::nullopt;
+  const auto yaw = Number(text.substr(0, comma));
+  const auto pitch = Number(text.substr(comma + 1));
+  if (!yaw || !pitch)
+    return std::nullopt;
+  return ViewDirection{*yaw, *pitch};
+}
+
+void WriteSurfacePng(const std::string &path, int size, const std::optional<ViewDirection> &view,
+                     const Glob &glob, MapFunctions &map, const LocusSolvers &solvers,
+                     LocusMethod method) {
+  CompiledCoordinates coordinates(map);
+  SurfaceScene scene;
+  BuildSurfaceScene(coordinates, glob, solvers, method, scene);
+  Camera camera;
+  camera.Frame(scene.Mesh);
+  if (view) {
+    constexpr double degree = std::numbers::pi / 180.0;
+    camera.SetDirection(view->YawDegrees * degree, view->PitchDegrees * degree);
+  }
+  RgbaImage picture;
+  try {
+    picture = RenderScenePicture(scene, camera, ViewOptions{}, size, size);
+  } catch (const SceneError &e) {
+    throw SurfacePictureError(path + ": " + e.what());
+  }
+  SavePng(picture, path);
+}
+
+} // namespace tandor

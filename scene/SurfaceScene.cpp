@@ -1,0 +1,38 @@
+// Assembles the 3D scene of a computed problem.
+
+#include "scene/SurfaceScene.h"
+
+#include "solvers/CalcDib.h"
+#include "solvers/FImplicitCurve4D.h"
+#include "solvers/FTandorR2R3.h"
+#include "solvers/LinearCase.h"
+
+namespace tandor {
+
+Rgb LocusColour(LocusMethod method) {
+  switch (method) {
+  case LocusMethod::Linear:
+    return LinearLocusColour;
+  case LocusMethod::Descent:
+    return DescentPenColour;
+  case LocusMethod::Gradual:
+    return TImplicitCurve4D::Magenta;
+  case LocusMethod::Triangles:
+    return CalcDib::LocusColour;
+  case LocusMethod::None:
+    break;
+  }
+  return Black;
+}
+
+void BuildSurfaceScene(const CoordinateEvaluator &f, const Glob &glob, const LocusSolvers &solvers,
+                       LocusMethod method, SurfaceScene &scene, int quads) {
+  BuildSurfaceMesh(f, glob.DomainLow, glob.DomainHigh, quads, scene.Mesh);
+  scene.CurveColour = LocusColour(method);
+  if (const LocusMethodSolver *solver = solvers.Solver(method))
+    BuildDoubleCurve(f, *solver, glob, scene.Curve);
+  else
+    scene.Curve.Clear();
+}
+
+} // namespace tandor
