@@ -5,6 +5,8 @@
 #include <QString>
 
 #include <charconv>
+#include <cmath>
+#include <new>
 #include <numbers>
 
 #include "scene/HeadlessGl.h"
@@ -66,6 +68,8 @@ void WriteSurfacePng(const std::string &path, int size, const std::optional<View
     picture = RenderScenePicture(scene, camera, ViewOptions{}, size, size);
   } catch (const SceneError &e) {
     throw SurfacePictureError(path + ": " + e.what());
+  } catch (const std::bad_alloc &) {
+    throw SurfacePictureError(path + ": there is not enough memory for a picture of this size");
   }
   SavePng(picture, path);
 }

@@ -59,8 +59,15 @@ EGLContext CreateCoreContext(EGLDisplay display) {
                                EGL_CONTEXT_OPENGL_PROFILE_MASK,
                                EGL_CONTEXT_OPENGL_CORE_PROFILE_BIT,
                                EGL_NONE};
-  // No surface will ever be made, so no configuration is needed.
+  // No surface will ever be made, so no configuration is needed where EGL allows none.
   EGLContext context = eglCreateContext(display, EGL_NO_CONFIG_KHR, EGL_NO_CONTEXT, attributes);
+  if (context == EGL_NO_CONTEXT) {
+    const EGLint wanted[] = {EGL_RENDERABLE_TYPE, EGL_OPENGL_BIT, EGL_NONE};
+    EGLConfig config = nullptr;
+    EGLint count = 0;
+    if (eglChooseConfig(display, wanted, &config, 1, &count) && count > 0)
+      context = eglCreateContext(display, config, EGL_NO_CONTEXT, attributes);
+  }
   if (context == EGL_NO_CONTEXT)
     throw SceneError(EglErrorText("no OpenGL 3.3 core context on the surfaceless display"));
   return context;
@@ -108,7 +115,11 @@ OffscreenTarget::OffscreenTarget(int width, int height, int samples) : W(width),
   if (width < 1 || height < 1 || width > maxSize || height > maxSize)
     throw SceneError("a 3D picture of " + std::to_string(width) + " x " + std::to_string(height) +
                      " pixels is beyond this OpenGL's limit of " + std::to_string(maxSize));
-  samples = std::clamp(samples, 0, static_cast<int>(maxSamples));
+  // Beyond 4096 x 4096 the pixels are small enough without; and the memory would not be.
+  const bool large = static_cast<double>(width) * height > 4096.0 * 4096.0;
+  samples = large ? 0 : std::clamp(samples, 0, static_cast<int>(maxSamples));
+  while (glGetError() != GL_NO_ERROR) {
+  }
   glGenRenderbuffers(1, &ColourBuffer);
   glBindRenderbuffer(GL_RENDERBUFFER, ColourBuffer);
   glRenderbufferStorageMultisample(GL_RENDERBUFFER, samples, GL_RGBA8, width, height);

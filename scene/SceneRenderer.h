@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "scene/Camera.h"
+#include "scene/SceneError.h"
 #include "scene/SurfaceScene.h"
 #include "solvers/Canvas.h"
 

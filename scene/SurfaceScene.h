@@ -2,7 +2,6 @@
 // Everything the 3D view shows of one computed problem: the surface, the double curve in the
 // method's colour, and the images of the singular points.
 
-#include <stdexcept>
 #include <vector>
 
 #include "problem/Glob.h"
@@ -36,11 +35,5 @@ Rgb LocusColour(LocusMethod method);
 // singular points are left as they were.
 void BuildSurfaceScene(const CoordinateEvaluator &f, const Glob &glob, const LocusSolvers &solvers,
                        LocusMethod method, SurfaceScene &scene, int quads = DefaultMeshQuads);
-
-// What goes wrong in making or using an OpenGL context or program.
-class SceneError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
 
 } // namespace tandor
