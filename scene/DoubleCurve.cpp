@@ -21,7 +21,7 @@ public:
   explicit PolylineWriter(DoubleCurve &curve) : Curve(curve) {}
 
   void Add(const CoordinateEvaluator &f, double u, double v, bool newPiece) {
-    const Vector3 p{f.Value(0, u, v), f.Value(1, u, v), f.Value(2, u, v)};
+    const Vector3 p = SurfacePoint(f, u, v);
     if (!IsDrawableImage(p)) {
       Open = false;
       return;

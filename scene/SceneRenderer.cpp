@@ -288,8 +288,10 @@ void SceneRenderer::Render(const Camera &camera, const ViewOptions &options, int
   DrawCurve(camera, view, projection, width, height, options.CurveWidth);
   if (options.Axes)
     DrawAxes(view, width, height);
+  // Leave the state as a host that also paints with other means expects it.
   glViewport(0, 0, width, height);
   glBindVertexArray(0);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
   glUseProgram(0);
 }
 

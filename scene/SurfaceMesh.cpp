@@ -26,16 +26,16 @@ Vector2 SurfaceMesh::ParameterOf(uint32_t vertex) const {
   return {U(static_cast<int>(vertex % side)), V(static_cast<int>(vertex / side))};
 }
 
+Vector3 SurfacePoint(const CoordinateEvaluator &f, double u, double v) {
+  return {f.Value(0, u, v), f.Value(1, u, v), f.Value(2, u, v)};
+}
+
 bool IsDrawableImage(const Vector3 &p) {
   return IsFinite(p) && std::fabs(p[0]) <= MeshValueLimit && std::fabs(p[1]) <= MeshValueLimit &&
          std::fabs(p[2]) <= MeshValueLimit;
 }
 
 namespace {
-
-Vector3 Image(const CoordinateEvaluator &f, double u, double v) {
-  return {f.Value(0, u, v), f.Value(1, u, v), f.Value(2, u, v)};
-}
 
 Vector3 Partial(const CoordinateEvaluator &f, double u, double v, double du, double dv) {
   return {f.WithDerivative(0, u, v, du, dv).Derivative,
@@ -63,7 +63,7 @@ void SampleVertices(const CoordinateEvaluator &f, SurfaceMesh &mesh) {
     for (int i = 0; i < side; ++i) {
       const double u = mesh.U(i);
       const std::size_t k = static_cast<std::size_t>(j * side + i);
-      mesh.Positions[k] = Image(f, u, v);
+      mesh.Positions[k] = SurfacePoint(f, u, v);
       mesh.Usable[k] = IsDrawableImage(mesh.Positions[k]) ? 1 : 0;
       mesh.Normals[k] =
           mesh.Usable[k] ? Normalised(Cross(Partial(f, u, v, 1.0, 0.0), Partial(f, u, v, 0.0, 1.0)))

@@ -43,6 +43,9 @@ struct SurfaceMesh {
   std::vector<double> Scratch; // the robust box's working room, kept between rebuilds
 };
 
+// F(u, v) through the coordinate functions, as the mesh samples it.
+Vector3 SurfacePoint(const CoordinateEvaluator &f, double u, double v);
+
 // Samples F over [low, high] with quads x quads cells. Reuses the mesh's room: a rebuild of the
 // same size allocates nothing. The evaluator's derivative code gives the normals; where it gives
 // none (a pinch point, a fold edge), the neighbouring vertices do.
