@@ -1,9 +1,5 @@
 #include "cli/SurfacePicture.h"
 
-#include <QImage>
-#include <QSaveFile>
-#include <QString>
-
 #include <charconv>
 #include <cmath>
 #include <new>
@@ -24,18 +20,13 @@ std::optional<double> Number(std::string_view text) {
   return value;
 }
 
-void SavePng(const RgbaImage &picture, const std::string &path) {
-  const QImage image(picture.Pixels.data(), picture.Width, picture.Height, 4 * picture.Width,
-                     QImage::Format_RGBA8888);
-  QSaveFile file(QString::fromStdString(path));
-  if (!file.open(QIODevice::WriteOnly))
-    throw SurfacePictureError(path + ": " + file.errorString().toStdString());
-  if (!image.convertToFormat(QImage::Format_RGB32).save(&file, "PNG")) {
-    file.cancelWriting();
-    throw SurfacePictureError(path + ": the picture could not be written");
-  }
-  if (!file.commit())
-    throw SurfacePictureError(path + ": " + file.errorString().toStdString());
+QImage ToImage(const RgbaImage &picture) {
+  const QImage view(picture.Pixels.data(), picture.Width, picture.Height, 4 * picture.Width,
+                    QImage::Format_RGBA8888);
+  QImage image = view.convertToFormat(QImage::Format_RGB32); // a copy that owns its pixels
+  if (image.isNull())
+    throw std::bad_alloc();
+  return image;
 }
 
 } // namespace
@@ -51,9 +42,8 @@ std::optional<ViewDirection> ParseViewDirection(std::string_view text) {
   return ViewDirection{*yaw, *pitch};
 }
 
-void WriteSurfacePng(const std::string &path, int size, const std::optional<ViewDirection> &view,
-                     const Glob &glob, MapFunctions &map, const LocusSolvers &solvers,
-                     LocusMethod method) {
+QImage RenderSurfacePicture(int size, const std::optional<ViewDirection> &view, const Glob &glob,
+                            MapFunctions &map, const LocusSolvers &solvers, LocusMethod method) {
   CompiledCoordinates coordinates(map);
   SurfaceScene scene;
   BuildSurfaceScene(coordinates, glob, solvers, method, scene);
@@ -63,15 +53,13 @@ void WriteSurfacePng(const std::string &path, int size, const std::optional<View
     constexpr double degree = std::numbers::pi / 180.0;
     camera.SetDirection(view->YawDegrees * degree, view->PitchDegrees * degree);
   }
-  RgbaImage picture;
   try {
-    picture = RenderScenePicture(scene, camera, ViewOptions{}, size, size);
+    return ToImage(RenderScenePicture(scene, camera, ViewOptions{}, size, size));
   } catch (const SceneError &e) {
-    throw SurfacePictureError(path + ": " + e.what());
+    throw SurfacePictureError(e.what());
   } catch (const std::bad_alloc &) {
-    throw SurfacePictureError(path + ": there is not enough memory for a picture of this size");
+    throw SurfacePictureError("there is not enough memory for a picture of this size");
   }
-  SavePng(picture, path);
 }
 
 } // namespace tandor

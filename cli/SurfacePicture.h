@@ -1,9 +1,10 @@
 #pragma once
 // tandor-cli render --png3d: the 3D view of the computed problem, rendered without a display.
 
+#include <QImage>
+
 #include <optional>
 #include <stdexcept>
-#include <string>
 #include <string_view>
 
 #include "formula/MapFunctions.h"
@@ -12,7 +13,7 @@
 
 namespace tandor {
 
-// The path and the reason, or why no OpenGL context could be had.
+// Why no picture could be rendered: no OpenGL context, or not enough memory.
 class SurfacePictureError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
@@ -26,10 +27,9 @@ struct ViewDirection {
 // "YAW,PITCH" in degrees; nothing when the text is not two numbers.
 std::optional<ViewDirection> ParseViewDirection(std::string_view text);
 
-// Renders size x size pixels from the given direction (the 3D view's default when none) and
-// writes the PNG beside the target, then renames it over the target.
-void WriteSurfacePng(const std::string &path, int size, const std::optional<ViewDirection> &view,
-                     const Glob &glob, MapFunctions &map, const LocusSolvers &solvers,
-                     LocusMethod method);
+// size x size pixels of the surface and its double curve, seen from the given direction (the
+// 3D view's default when none).
+QImage RenderSurfacePicture(int size, const std::optional<ViewDirection> &view, const Glob &glob,
+                            MapFunctions &map, const LocusSolvers &solvers, LocusMethod method);
 
 } // namespace tandor
