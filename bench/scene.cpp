@@ -1,5 +1,6 @@
 // The 3D view of the default problem: frames per second while orbiting (headless EGL, so on
-// this machine Mesa's llvmpipe), and the time to rebuild the scene after a drag of (p, q).
+// this machine Mesa's llvmpipe), the time to rebuild the scene after a drag of (p, q), and
+// the time to pick the point under the mouse.
 
 #include <benchmark/benchmark.h>
 
@@ -12,6 +13,7 @@
 #include "problem/ReadData.h"
 #include "scene/HeadlessGl.h"
 #include "scene/SceneRenderer.h"
+#include "scene/SurfacePicking.h"
 #include "scene/SurfaceScene.h"
 #include "solvers/CompiledCoordinates.h"
 #include "solvers/LocusRun.h"
@@ -102,6 +104,19 @@ void RebuildAndUpload(benchmark::State &state) {
   }
 }
 BENCHMARK(RebuildAndUpload)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// What a mouse move over the 3D view costs: the ray through the pixel against every triangle.
+void PickUnderTheMouse(benchmark::State &state) {
+  DefaultProblem problem;
+  Camera camera;
+  camera.Frame(problem.scene.Mesh);
+  double x = 150;
+  for (auto _ : state) {
+    x = x > 350 ? 150 : x + 1;
+    benchmark::DoNotOptimize(PickSurface(problem.scene.Mesh, camera, x, 250, 500, 500));
+  }
+}
+BENCHMARK(PickUnderTheMouse)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 } // namespace tandor
