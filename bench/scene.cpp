@@ -21,13 +21,6 @@
 namespace tandor {
 namespace {
 
-class QuietNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &) override {}
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-};
-
 // The window's default problem, computed as a run computes it.
 struct DefaultProblem {
   Glob glob;
@@ -38,7 +31,7 @@ struct DefaultProblem {
   SurfaceScene scene;
 
   DefaultProblem() {
-    QuietNotices notices;
+    KeptNotices notices;
     const DataLineArray lines{
         "u", "v(v^2 - p)", "v(u+v^4- pv^2)", "-1", "1", "-1", "1", "0", "2", "0", "pi", "1", "0"};
     ReadData(glob, map, lines, notices);

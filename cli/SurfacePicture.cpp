@@ -1,3 +1,6 @@
+// RenderSurfacePicture, ParseViewDirection: tandor-cli render --png3d, the 3D view drawn through
+// the display-less EGL host.
+
 #include "cli/SurfacePicture.h"
 
 #include <charconv>

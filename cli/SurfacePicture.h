@@ -1,5 +1,6 @@
 #pragma once
-// tandor-cli render --png3d: the 3D view of the computed problem, rendered without a display.
+// RenderSurfacePicture, ViewDirection: tandor-cli render --png3d, the 3D view of the computed
+// problem, rendered without a display.
 
 #include <QImage>
 

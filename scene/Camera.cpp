@@ -1,4 +1,5 @@
-// Orbit, zoom and pan of the 3D view, and the projection both ways between space and pixels.
+// Camera: orbit, zoom and pan of the 3D view, and the projection both ways between space and
+// pixels.
 
 #include "scene/Camera.h"
 

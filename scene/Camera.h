@@ -1,7 +1,7 @@
 #pragma once
-// The viewer of the 3D view: it orbits about the centre of the surface's robust box, z up.
-// Pixels count from the top-left corner of the image, x to the right and y down; the centre of
-// pixel (i, j) is (i + 0.5, j + 0.5).
+// Camera and Ray: the viewer of the 3D view; it orbits about the centre of the surface's robust
+// box, z up. Pixels count from the top-left corner of the image, x to the right and y down; the
+// centre of pixel (i, j) is (i + 0.5, j + 0.5).
 
 #include <numbers>
 

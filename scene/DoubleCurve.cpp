@@ -1,4 +1,4 @@
-// F applied to the stored double-point pairs.
+// AddTraceImage, AddSegmentImages, BuildDoubleCurve: F applied to the stored double-point pairs.
 
 #include "scene/DoubleCurve.h"
 
@@ -58,9 +58,9 @@ void AddSegmentImages(const CoordinateEvaluator &f, const LocusMethodSolver &sol
 }
 
 void BuildDoubleCurve(const CoordinateEvaluator &f, const LocusMethodSolver &solver,
-                      const Glob &glob, DoubleCurve &curve) {
+                      DoubleCurve &curve) {
   curve.Clear();
-  if (const std::vector<TracePoint> *trace = solver.TracePoints(glob))
+  if (const std::vector<TracePoint> *trace = solver.TracePoints())
     AddTraceImage(f, *trace, curve);
   else
     AddSegmentImages(f, solver, curve);

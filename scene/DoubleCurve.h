@@ -1,6 +1,7 @@
 #pragma once
-// The image of the double-point locus L: the curve where the sheets of F(D) cross. Both members
-// of a pair map to the same point, so each pair gives one point of the curve.
+// DoubleCurve, BuildDoubleCurve: the image of the double-point locus L, the curve where the sheets
+// of F(D) cross. Both members of a pair map to the same point, so each pair gives one point of the
+// curve.
 
 #include <cstdint>
 #include <span>
@@ -35,6 +36,6 @@ void AddSegmentImages(const CoordinateEvaluator &f, const LocusMethodSolver &sol
                       DoubleCurve &curve);
 // Whatever the solver holds, replacing the curve.
 void BuildDoubleCurve(const CoordinateEvaluator &f, const LocusMethodSolver &solver,
-                      const Glob &glob, DoubleCurve &curve);
+                      DoubleCurve &curve);
 
 } // namespace tandor

@@ -1,4 +1,5 @@
-// EGL on Mesa's surfaceless platform and a framebuffer object to read back.
+// HeadlessGl and OffscreenTarget: EGL on Mesa's surfaceless platform and a framebuffer object to
+// read back.
 
 #include "scene/HeadlessGl.h"
 

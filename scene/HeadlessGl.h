@@ -1,7 +1,8 @@
 #pragma once
-// The renderer without any display: an OpenGL 3.3 core context on Mesa's surfaceless EGL
-// platform, drawing into a framebuffer object whose pixels are read back. tandor-cli, the
-// export and the tests use it; no X server, no window system.
+// HeadlessGl, OffscreenTarget, RgbaImage, RenderScenePicture: the renderer without any display,
+// an OpenGL 3.3 core context on Mesa's surfaceless EGL platform, drawing into a framebuffer
+// object whose pixels are read back. tandor-cli, the export and the tests use it; no X server,
+// no window system.
 
 #include <cstdint>
 #include <string>

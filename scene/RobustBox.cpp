@@ -1,4 +1,4 @@
-// The robust bounding box of the surface's finite vertices.
+// RobustBox and ReachFromCentre over the surface's finite vertices.
 
 #include "scene/RobustBox.h"
 

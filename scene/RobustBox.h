@@ -1,12 +1,12 @@
 #pragma once
-// The box that the view frames: per axis, the 1st to the 99th percentile of the finite vertices,
-// so that one huge value (a pole, a guard's 1e24) does not shrink the rest of the surface to a
-// dot.
+// Box3, RobustBox, ReachFromCentre: the box that the view frames: per axis, the 1st to the 99th
+// percentile of the finite vertices, so that one huge value (a pole, a guard's 1e24) does not
+// shrink the rest of the surface to a dot.
 
 #include <span>
 #include <vector>
 
-#include "solvers/Trace.h"
+#include "base/Vectors.h"
 
 namespace tandor {
 

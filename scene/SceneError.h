@@ -1,6 +1,6 @@
 #pragma once
-// What goes wrong in making or using an OpenGL context, a framebuffer or a program of the 3D
-// view; the text says why.
+// SceneError: what goes wrong in making or using an OpenGL context, a framebuffer or a program of
+// the 3D view; the text says why.
 
 #include <stdexcept>
 

@@ -1,4 +1,4 @@
-// The matrix helpers of the 3D view.
+// The matrices of the 3D view: rotation, translation, scale, perspective, product.
 
 #include "scene/SceneMaths.h"
 

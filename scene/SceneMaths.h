@@ -1,12 +1,12 @@
 #pragma once
-// The small vector and 4 x 4 matrix arithmetic of the 3D view, in plain doubles (the tracers'
-// kernels accumulate in extended precision, which a view does not need). Matrices are
+// Matrix4 and the small vector and matrix arithmetic of the 3D view, in plain doubles (the
+// tracers' kernels accumulate in extended precision, which a view does not need). Matrices are
 // column-major, as OpenGL reads them: element (row r, column c) is m[4 * c + r].
 
 #include <array>
 #include <cmath>
 
-#include "solvers/Trace.h"
+#include "base/Vectors.h"
 
 namespace tandor {
 

@@ -1,4 +1,4 @@
-// Drawing the scene with OpenGL 3.3 core.
+// SceneRenderer: drawing the scene with OpenGL 3.3 core.
 
 #include "scene/SceneRenderer.h"
 

@@ -1,7 +1,8 @@
 #pragma once
-// The one renderer of the 3D view, OpenGL 3.3 core with its functions loaded by libepoxy. The
-// window hosts it in its OpenGL widget; export, tandor-cli and the tests in a display-less EGL
-// context (scene/HeadlessGl.h). It draws into whatever framebuffer is bound.
+// SceneRenderer, ViewOptions, SceneColours: the one renderer of the 3D view, OpenGL 3.3 core with
+// its functions loaded by libepoxy. The window hosts it in its OpenGL widget; export, tandor-cli
+// and the tests in a display-less EGL context (scene/HeadlessGl.h). It draws into whatever
+// framebuffer is bound.
 
 #include <array>
 #include <cstdint>

@@ -1,4 +1,4 @@
-// The programs' source texts.
+// The 3D view's GLSL programs' source texts.
 
 #include "scene/SceneShaders.h"
 

@@ -1,5 +1,6 @@
 #pragma once
-// The GLSL 3.30 core programs of the 3D view.
+// SurfaceVertexShader, SurfaceFragmentShader, LineVertexShader, LineFragmentShader: the GLSL
+// 3.30 core programs of the 3D view.
 
 namespace tandor {
 

@@ -1,4 +1,4 @@
-// The grid of F over D, its normals and the quads that are kept.
+// BuildSurfaceMesh: the grid of F over D, its normals and the quads that are kept.
 
 #include "scene/SurfaceMesh.h"
 

@@ -1,5 +1,6 @@
 #pragma once
-// F sampled over D on a regular grid: the surface that the 3D view shades.
+// SurfaceMesh, BuildSurfaceMesh, SurfacePoint: F sampled over D on a regular grid, the surface
+// that the 3D view shades.
 
 #include <cstdint>
 #include <vector>

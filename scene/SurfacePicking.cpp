@@ -1,5 +1,5 @@
-// Ray against every kept triangle of the mesh; the nearest hit is the point the viewer sees,
-// as the depth test decides in the picture.
+// PickSurface: the ray against every kept triangle of the mesh; the nearest hit is the point the
+// viewer sees, as the depth test decides in the picture.
 
 #include "scene/SurfacePicking.h"
 

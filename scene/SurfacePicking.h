@@ -1,6 +1,6 @@
 #pragma once
-// What lies under a pixel of the 3D view: the first point where the ray through the pixel meets
-// the shaded mesh, and the (u, v) in D that maps there.
+// SurfacePick, PickSurface: what lies under a pixel of the 3D view, the first point where the ray
+// through the pixel meets the shaded mesh, and the (u, v) in D that maps there.
 
 #include "scene/Camera.h"
 #include "scene/SurfaceMesh.h"

@@ -1,11 +1,11 @@
-// Assembles the 3D scene of a computed problem.
+// BuildSurfaceScene and LocusColour: the 3D scene of a computed problem.
 
 #include "scene/SurfaceScene.h"
 
-#include "solvers/CalcDib.h"
-#include "solvers/FImplicitCurve4D.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
+#include "solvers/GradualDescentTracer.h"
 #include "solvers/LinearCase.h"
+#include "solvers/TriangleIntersection.h"
 
 namespace tandor {
 
@@ -30,7 +30,7 @@ void BuildSurfaceScene(const CoordinateEvaluator &f, const Glob &glob, const Loc
   BuildSurfaceMesh(f, glob.DomainLow, glob.DomainHigh, quads, scene.Mesh);
   scene.CurveColour = LocusColour(method);
   if (const LocusMethodSolver *solver = solvers.Solver(method))
-    BuildDoubleCurve(f, *solver, glob, scene.Curve);
+    BuildDoubleCurve(f, *solver, scene.Curve);
   else
     scene.Curve.Clear();
 }

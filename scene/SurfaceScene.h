@@ -1,6 +1,7 @@
 #pragma once
-// Everything the 3D view shows of one computed problem: the surface, the double curve in the
-// method's colour, and the images of the singular points.
+// SurfaceScene, BuildSurfaceScene, LocusColour: everything the 3D view shows of one computed
+// problem: the surface, the double curve in the method's colour, and the images of the singular
+// points.
 
 #include <vector>
 

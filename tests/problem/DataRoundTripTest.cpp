@@ -77,14 +77,6 @@ TEST(DataRoundTrip, EveryWrittenNumberReadsBackToItsFifteenDigits) {
   }
 }
 
-class NoNotices : public ReadNotices {
-public:
-  void ShowStatus(const std::string &text) override { Statuses.push_back(text); }
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-  std::vector<std::string> Statuses;
-};
-
 // Two ordered bounds whose 15-digit texts differ: the read needs min < max.
 std::pair<double, double> OrderedPair(RandomBound &bound) {
   for (;;) {
@@ -119,7 +111,7 @@ TEST(DataRoundTrip, ASavedProblemOpensAgainWithTheValuesItHolds) {
 
     Glob opened;
     MapFunctions map;
-    NoNotices notices;
+    KeptNotices notices;
     const DataLineArray lines = ReadDataFile(path);
     ASSERT_EQ(ReadData(opened, map, lines, notices), 1) << lines[3] << " " << lines[4];
     ASSERT_TRUE(notices.Statuses.empty()) << notices.Statuses[0];

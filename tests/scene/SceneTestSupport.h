@@ -50,14 +50,6 @@ inline AnalyticMap InsideOutSphere() {
           [s](double u, double v) { return s.Fu(v, u); }};
 }
 
-class QuietNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &text) override { Status = text; }
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-  std::string Status;
-};
-
 // A problem read from its thirteen lines and computed with a method, as tandor-cli does.
 struct ComputedProblem {
   Glob glob;
@@ -69,9 +61,9 @@ struct ComputedProblem {
 
   // Empty on success, else the read's message.
   std::string Compute(const DataLineArray &lines, int methodNumber) {
-    QuietNotices notices;
+    KeptNotices notices;
     if (ReadData(glob, map, lines, notices) == 2)
-      return notices.Status.empty() ? "rejected" : notices.Status;
+      return notices.Statuses.empty() ? "rejected" : notices.Statuses.back();
     coordinates.Bind(map);
     method = MethodInForce(glob, methodNumber);
     NeverStop never;
