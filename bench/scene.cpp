@@ -1,6 +1,6 @@
-// The 3D view of the default problem: frames per second while orbiting (headless EGL, so on
-// this machine Mesa's llvmpipe), the time to rebuild the scene after a drag of (p, q), and
-// the time to pick the point under the mouse.
+// The 3D view: frames per second while orbiting the default problem and the Klein bottle
+// (headless EGL, so on this machine Mesa's llvmpipe), the time to rebuild the scene after a drag
+// of (p, q), and the time to pick the point under the mouse.
 
 #include <benchmark/benchmark.h>
 
@@ -21,8 +21,39 @@
 namespace tandor {
 namespace {
 
-// The window's default problem, computed as a run computes it.
-struct DefaultProblem {
+// The window's default problem.
+const DataLineArray DefaultLines{
+    "u", "v(v^2 - p)", "v(u+v^4- pv^2)", "-1", "1", "-1", "1", "0", "2", "0", "pi", "1", "0"};
+
+// The Klein bottle of tests/data: long formulas, a surface that passes through itself.
+const DataLineArray KleinBottleLines{
+    "-2/15 cos(u)(3cos(v) - 30sin(u) + 90cos(u)^4 sin(u) - 60cos(u)^6 sin(u) + "
+    "5cos(u)cos(v)sin(u))",
+    "-1/15 sin(u)(3cos(v) - 3cos(u)^2 cos(v) - 48cos(u)^4 cos(v) + 48cos(u)^6 cos(v) - 60sin(u) "
+    "+ 5cos(u)cos(v)sin(u) - 5cos(u)^3 cos(v)sin(u) - 80cos(u)^5 cos(v)sin(u) + 80cos(u)^7 "
+    "cos(v)sin(u))",
+    "2/15 (3 + 5cos(u)sin(u))sin(v)",
+    "0.2",
+    "2.9",
+    "-pi",
+    "pi",
+    "0",
+    "1",
+    "0",
+    "1",
+    "0",
+    "0"};
+
+const DataLineArray &Lines(int problem) {
+  return problem == 0 ? DefaultLines : KleinBottleLines;
+}
+
+const char *ProblemName(int problem) {
+  return problem == 0 ? "default problem" : "Klein bottle";
+}
+
+// A problem computed with Descent as a run computes it, and its scene.
+struct ComputedProblem {
   Glob glob;
   MapFunctions map;
   LocusSolvers solvers;
@@ -30,10 +61,8 @@ struct DefaultProblem {
   LocusMethod method = LocusMethod::None;
   SurfaceScene scene;
 
-  DefaultProblem() {
+  explicit ComputedProblem(const DataLineArray &lines) {
     KeptNotices notices;
-    const DataLineArray lines{
-        "u", "v(v^2 - p)", "v(u+v^4- pv^2)", "-1", "1", "-1", "1", "0", "2", "0", "pi", "1", "0"};
     ReadData(glob, map, lines, notices);
     coordinates.Bind(map);
     method = MethodInForce(glob, 0);
@@ -44,12 +73,13 @@ struct DefaultProblem {
 };
 
 // One frame of a drag that orbits, 500 x 500 as the window opens, finished before the next.
-// The argument is the number of samples per pixel.
+// Arguments: the problem (0 default, 1 Klein bottle) and the samples per pixel (the window asks
+// for 4).
 void OrbitFrames(benchmark::State &state) {
-  DefaultProblem problem;
+  ComputedProblem problem(Lines(static_cast<int>(state.range(0))));
   HeadlessGl gl;
   SceneRenderer renderer;
-  OffscreenTarget target(500, 500, static_cast<int>(state.range(0)));
+  OffscreenTarget target(500, 500, static_cast<int>(state.range(1)));
   renderer.Upload(problem.scene);
   Camera camera;
   camera.Frame(problem.scene.Mesh);
@@ -61,46 +91,53 @@ void OrbitFrames(benchmark::State &state) {
   }
   state.counters["fps"] =
       benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
-  state.SetLabel(gl.RendererName());
+  state.SetLabel(std::string(ProblemName(static_cast<int>(state.range(0)))) + ", " +
+                 gl.RendererName());
 }
-BENCHMARK(OrbitFrames)->Arg(0)->Arg(4)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(OrbitFrames)->ArgsProduct({{0, 1}, {0, 4}})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The next (p, q) of a drag across the square, through the one way (p, q) changes.
+void NextParameters(ComputedProblem &problem, double &p) {
+  p = p > 1.5 ? 0.5 : p + 0.01;
+  SetParamValue(problem.glob, problem.map, {p, problem.glob.ParamValue[1]});
+}
 
 // The mesh alone (160 x 160 quads, normals from the derivative code, the robust box) after p
 // and q changed.
 void RebuildMesh(benchmark::State &state) {
-  DefaultProblem problem;
+  ComputedProblem problem(Lines(static_cast<int>(state.range(0))));
   double p = 0.5;
   for (auto _ : state) {
-    p = p > 1.5 ? 0.5 : p + 0.01;
-    problem.map.SetParameters(p, 0.0);
+    NextParameters(problem, p);
     BuildSurfaceMesh(problem.coordinates, problem.glob.DomainLow, problem.glob.DomainHigh,
                      DefaultMeshQuads, problem.scene.Mesh);
     benchmark::DoNotOptimize(problem.scene.Mesh.Triangles.data());
   }
+  state.SetLabel(ProblemName(static_cast<int>(state.range(0))));
 }
-BENCHMARK(RebuildMesh)->Unit(benchmark::kMillisecond);
+BENCHMARK(RebuildMesh)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
-// Everything a drag adds to the run for the 3D view: the mesh, the image of the new locus, and
-// the copy to the GPU.
+// Everything a drag adds to the run while the 3D view is open: the mesh, the image of the new
+// locus, and the copy to the GPU.
 void RebuildAndUpload(benchmark::State &state) {
-  DefaultProblem problem;
+  ComputedProblem problem(Lines(static_cast<int>(state.range(0))));
   HeadlessGl gl;
   SceneRenderer renderer;
   double p = 0.5;
   for (auto _ : state) {
-    p = p > 1.5 ? 0.5 : p + 0.01;
-    problem.map.SetParameters(p, 0.0);
+    NextParameters(problem, p);
     BuildSurfaceScene(problem.coordinates, problem.glob, problem.solvers, problem.method,
                       problem.scene);
     renderer.Upload(problem.scene);
     glFinish();
   }
+  state.SetLabel(ProblemName(static_cast<int>(state.range(0))));
 }
-BENCHMARK(RebuildAndUpload)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(RebuildAndUpload)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // What a mouse move over the 3D view costs: the ray through the pixel against every triangle.
 void PickUnderTheMouse(benchmark::State &state) {
-  DefaultProblem problem;
+  ComputedProblem problem(DefaultLines);
   Camera camera;
   camera.Frame(problem.scene.Mesh);
   double x = 150;

@@ -14,6 +14,17 @@ void Camera::Frame(const Box3 &box, double radius) {
   Home();
 }
 
+void Camera::Reframe(const Box3 &box, double radius) {
+  const double oldRadius = Radius, yaw = Yaw, pitch = Pitch;
+  const double distance = Distance;
+  const Vector3 pan = PanOffset;
+  Frame(box, radius);
+  const double scale = Radius / oldRadius;
+  SetDirection(yaw, pitch);
+  Distance = scale * distance;
+  PanOffset = scale * pan;
+}
+
 void Camera::Home() {
   SetDirection(DefaultYaw, DefaultPitch);
   // The framed sphere touches the view's narrower sides, with a little room.

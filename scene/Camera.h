@@ -30,6 +30,11 @@ public:
   // view (the box's own radius when none is given), and goes Home.
   void Frame(const Box3 &box, double radius = 0.0);
   void Frame(const SurfaceMesh &mesh) { Frame(mesh.Bounds, mesh.Reach); }
+  // A new surface to orbit, seen as the old one was: the direction stays, and the distance and
+  // the pan keep their proportion to the framed sphere, so that a drag of (p, q) or a new file
+  // does not throw the view about.
+  void Reframe(const Box3 &box, double radius = 0.0);
+  void Reframe(const SurfaceMesh &mesh) { Reframe(mesh.Bounds, mesh.Reach); }
   // Back to the default direction, the distance at which the framed sphere fills the view, and
   // no pan.
   void Home();

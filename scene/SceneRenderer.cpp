@@ -260,6 +260,7 @@ void SceneRenderer::Upload(const SurfaceScene &scene) {
   glBufferData(GL_ARRAY_BUFFER, static_cast<GLsizeiptr>(Staging.size() * sizeof(float)),
                Staging.data(), GL_DYNAMIC_DRAW);
   Curve.Count = static_cast<int>(Staging.size() / 6);
+  glBindBuffer(GL_ARRAY_BUFFER, 0);
   CurveColour = scene.CurveColour;
   SingularPoints = scene.SingularPoints;
 }
@@ -284,7 +285,7 @@ void SceneRenderer::Render(const Camera &camera, const ViewOptions &options, int
                p.Kind == SingularPointKind::CrossCap ? SceneColours::CrossCap
                                                      : SceneColours::TriplePoint);
   if (options.ShowMarker)
-    DrawSphere(view, projection, options.Marker, 0.025 * SceneRadius, SceneColours::Marker);
+    DrawMarker(view, projection, options.Marker);
   DrawCurve(camera, view, projection, width, height, options.CurveWidth);
   if (options.Axes)
     DrawAxes(view, width, height);
@@ -307,6 +308,19 @@ void SceneRenderer::DrawSurface(const Matrix4 &view, const Matrix4 &projection, 
   SetColour4(Surface.WireColour, SceneColours::Wire, 0.55f);
   glBindVertexArray(SurfaceVao);
   glDrawElements(GL_TRIANGLES, SurfaceIndexCount, GL_UNSIGNED_INT, nullptr);
+}
+
+void SceneRenderer::DrawMarker(const Matrix4 &view, const Matrix4 &projection,
+                               const Vector3 &centre) {
+  const double radius = 0.025 * SceneRadius;
+  // Where a sheet hides the marker it still shows, paler, so that the mouse over the picture
+  // always finds its point in space, also on the far side of the surface.
+  glDepthFunc(GL_GREATER);
+  glDepthMask(GL_FALSE);
+  DrawSphere(view, projection, centre, radius, SceneColours::HiddenMarker);
+  glDepthMask(GL_TRUE);
+  glDepthFunc(GL_LEQUAL);
+  DrawSphere(view, projection, centre, radius, SceneColours::Marker);
 }
 
 void SceneRenderer::DrawSphere(const Matrix4 &view, const Matrix4 &projection,

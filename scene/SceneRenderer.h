@@ -24,6 +24,7 @@ struct SceneColours {
   static constexpr Rgb Wire{30, 30, 30};
   static constexpr Rgb CurveRim{50, 50, 50};
   static constexpr Rgb Marker{220, 20, 60};
+  static constexpr Rgb HiddenMarker{240, 160, 180}; // the marker's part behind a sheet
   static constexpr Rgb CrossCap{25, 25, 25};
   static constexpr Rgb TriplePoint{0, 150, 150};
   static constexpr std::array<Rgb, 3> Axes{Rgb{200, 40, 40}, Rgb{30, 150, 30}, Rgb{40, 60, 220}};
@@ -74,6 +75,7 @@ private:
   void MakeSphere();
   static void MakeSegmentBuffer(SegmentBuffer &buffer);
   void DrawSurface(const Matrix4 &view, const Matrix4 &projection, bool wireframe);
+  void DrawMarker(const Matrix4 &view, const Matrix4 &projection, const Vector3 &centre);
   void DrawSphere(const Matrix4 &view, const Matrix4 &projection, const Vector3 &centre,
                   double radius, Rgb colour);
   void DrawCurve(const Camera &camera, const Matrix4 &view, const Matrix4 &projection, int width,

@@ -27,7 +27,13 @@ Rgb LocusColour(LocusMethod method) {
 
 void BuildSurfaceScene(const CoordinateEvaluator &f, const Glob &glob, const LocusSolvers &solvers,
                        LocusMethod method, SurfaceScene &scene, int quads) {
-  BuildSurfaceMesh(f, glob.DomainLow, glob.DomainHigh, quads, scene.Mesh);
+  BuildSurfaceScene(f, glob.DomainLow, glob.DomainHigh, solvers, method, scene, quads);
+}
+
+void BuildSurfaceScene(const CoordinateEvaluator &f, const Vector2 &low, const Vector2 &high,
+                       const LocusSolvers &solvers, LocusMethod method, SurfaceScene &scene,
+                       int quads) {
+  BuildSurfaceMesh(f, low, high, quads, scene.Mesh);
   scene.CurveColour = LocusColour(method);
   if (const LocusMethodSolver *solver = solvers.Solver(method))
     BuildDoubleCurve(f, *solver, scene.Curve);

@@ -36,5 +36,9 @@ Rgb LocusColour(LocusMethod method);
 // singular points are left as they were.
 void BuildSurfaceScene(const CoordinateEvaluator &f, const Glob &glob, const LocusSolvers &solvers,
                        LocusMethod method, SurfaceScene &scene, int quads = DefaultMeshQuads);
+// The same over the rectangle [low, high] that the method's run used.
+void BuildSurfaceScene(const CoordinateEvaluator &f, const Vector2 &low, const Vector2 &high,
+                       const LocusSolvers &solvers, LocusMethod method, SurfaceScene &scene,
+                       int quads = DefaultMeshQuads);
 
 } // namespace tandor

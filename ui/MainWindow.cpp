@@ -27,6 +27,7 @@
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
 #include "ui/QtCanvas.h"
+#include "ui/SurfaceLink.h"
 
 namespace tandor {
 
@@ -96,6 +97,7 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
 TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
                  std::unique_ptr<WindowDialogs> dialogs)
     : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
+      Surface3D(std::make_unique<SurfaceViewLink>(glob, map, locus)),
       Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()) {
   if (Picture.isNull())
     qFatal("Tandor: no memory for the 400 x 400 picture");
@@ -115,6 +117,7 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   InfoBar->setFixedHeight(StatusBarHeight);
   InfoBar->setFont(MakeFont({"MS Sans Serif", 13, true}));
   setStatusBar(InfoBar);
+  Surface3D->Attach(Reloj, InfoBar);
 
   OnCreateForm();
   setFixedSize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
@@ -157,6 +160,7 @@ void TTandor::BuildControls(QWidget *client) {
   Reloj->setObjectName(QStringLiteral("Reloj"));
   Reloj->OnPaint = [this](QPainter &p) { OnPaintTandor(p); };
   Reloj->OnMouseMove = [this](Qt::MouseButtons, int x, int y) { OnMouseMoveDrawing(x, y); };
+  Reloj->OnLeave = [this] { Surface3D->PictureLeft(); };
 
   AddLabel(client, 3, 411, "x(u,v)=");
   xEdit = AddEdit(client, XLine, 50, 410, 496, "u");
@@ -252,6 +256,9 @@ void TTandor::BuildMenus() {
   TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
   Descent1->setChecked(true);
 
+  ViewMenu = bar->addMenu(QStringLiteral("View"));
+  Surface3D->AddViewItems(*ViewMenu);
+
   HelpMenu = bar->addMenu(QStringLiteral("Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
 }
@@ -328,6 +335,7 @@ void TTandor::Dibujala(DrawSender sender) {
   G.Drawn = true;
   if (sender == DrawSender::Button)
     G.Dirty = true;
+  Surface3D->Follow();
   CloseIfAskedDuringRun();
 }
 
@@ -370,6 +378,7 @@ void TTandor::OnMethod(QAction *item) {
 
 void TTandor::OnPaintTandor(QPainter &painter) {
   painter.drawImage(0, 0, Picture);
+  Surface3D->PaintMark(painter);
   // Only the sibling display's own repaints carry its circle; any other repaint (the window
   // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
   if (!SiblingRepaint) {
@@ -404,6 +413,7 @@ void TTandor::DrawLittleCircle(int x, int y) {
 void TTandor::OnMouseMoveDrawing(int x, int y) {
   if (G.Running)
     return;
+  Surface3D->PictureHover(x, y);
   const bool wasShown = G.SiblingShown;
   G.SiblingShown = false;
   // Before the first run no method has anything to look up.

@@ -34,6 +34,7 @@ class QToolButton;
 namespace tandor {
 
 class PaintBox;
+class SurfaceViewLink;
 class TManual1;
 class TTandor;
 
@@ -122,12 +123,14 @@ public:
   QToolButton *DrawItLines = nullptr;
   QStatusBar *InfoBar = nullptr;
   QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MethodMenu = nullptr, *HelpMenu = nullptr;
+  QMenu *ViewMenu = nullptr;
   QAction *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr;
   QAction *Exit1 = nullptr;
   QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *Manual1 = nullptr;
-  QPointer<TManual1> ManualWindow; // the last one opened
+  QPointer<TManual1> ManualWindow;            // the last one opened
+  std::unique_ptr<SurfaceViewLink> Surface3D; // View > 3D View and its marks
 
   // Called before each breath of a long run; tests use it to press Stop mid-run.
   std::function<void()> PollHook;

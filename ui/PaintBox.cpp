@@ -29,4 +29,10 @@ void PaintBox::mouseMoveEvent(QMouseEvent *event) {
   }
 }
 
+void PaintBox::leaveEvent(QEvent *event) {
+  if (OnLeave)
+    OnLeave();
+  QWidget::leaveEvent(event);
+}
+
 } // namespace tandor

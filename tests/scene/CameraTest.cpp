@@ -113,6 +113,44 @@ TEST(Camera, OrbitZoomAndPanMoveAsTheMouseDoesAndHomeUndoesThem) {
   EXPECT_EQ(camera.PanOffset, home.PanOffset);
 }
 
+// A surface that grows about a moved centre looks the same after Reframe: every point lands on
+// the pixel its counterpart had, whatever the user had done to the view.
+TEST(Camera, ReframeKeepsTheViewOfAScaledAndMovedSurface) {
+  const Box3 box = SomeBox();
+  const Vector3 shift{7, -2, 0.5};
+  constexpr double scale = 2.5;
+  Box3 grown;
+  grown.Empty = false;
+  grown.Low = box.Centre() + shift + scale * (box.Low - box.Centre());
+  grown.High = box.Centre() + shift + scale * (box.High - box.Centre());
+
+  Camera camera;
+  camera.Frame(box);
+  camera.Orbit(-70, 35);
+  camera.Zoom(4);
+  camera.Pan(30, 12, 640, 480);
+  Camera reframed = camera;
+  reframed.Reframe(grown);
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> unit(-1.0, 1.0);
+  for (int i = 0; i < 50; ++i) {
+    const Vector3 offset{unit(random), unit(random), unit(random)};
+    const Vector3 p = box.Centre() + 3.0 * offset;
+    const Vector3 q = grown.Centre() + scale * (p - box.Centre());
+    Vector2 before, after;
+    ASSERT_TRUE(camera.Project(p, 640, 480, before));
+    ASSERT_TRUE(reframed.Project(q, 640, 480, after));
+    EXPECT_NEAR(after[0], before[0], 1e-6);
+    EXPECT_NEAR(after[1], before[1], 1e-6);
+  }
+  // Home then shows the new surface as Frame would.
+  reframed.Home();
+  Camera framed;
+  framed.Frame(grown);
+  EXPECT_NEAR(reframed.Distance, framed.Distance, 1e-9);
+  EXPECT_EQ(reframed.Yaw, framed.Yaw);
+}
+
 // z = 0.3 sin(2u) cos(v) over [-1, 1]^2: a graph, all of it in sight from above.
 AnalyticMap Wave() {
   using std::cos, std::sin;

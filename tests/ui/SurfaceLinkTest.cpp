@@ -1,0 +1,50 @@
+// What ties the picture to the 3D view without any OpenGL: the picture's pixels and (u, v) both
+// ways, and the sizes an export accepts.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "solvers/TraceDrawing.h"
+#include "ui/SurfaceLink.h"
+#include "ui/SurfaceWindow.h"
+
+namespace tandor::testing {
+namespace {
+
+// The (u, v) of a pixel is one that the drawings put on that very pixel, and back again.
+TEST(PicturePixels, APixelsParameterIsDrawnOnThatPixel) {
+  const PixelRect picture{0, 0, 400, 400};
+  const struct {
+    Vector2 Low, High;
+  } domains[] = {{{-1, -1}, {1, 1}}, {{0.2, -3.14159}, {2.9, 3.14159}}, {{-1e-6, 5}, {2e-6, 5.5}}};
+  std::mt19937 random(3);
+  std::uniform_int_distribution<int> pixel(0, 399);
+  for (const auto &d : domains) {
+    const PixelMapping drawing(picture, d.Low, d.High);
+    EXPECT_EQ(drawing.RoundX(d.Low[0]), 0);
+    EXPECT_EQ(drawing.RoundY(d.High[1]), 0);
+    for (int i = 0; i < 200; ++i) {
+      const int x = pixel(random), y = pixel(random);
+      const Vector2 uv = ParameterAtPixel(picture, d.Low, d.High, x, y);
+      EXPECT_EQ(drawing.RoundX(uv[0]), x);
+      EXPECT_EQ(drawing.RoundY(uv[1]), y);
+      const Vector2 back = PixelOfParameter(picture, d.Low, d.High, uv);
+      EXPECT_NEAR(back[0], x, 1e-6);
+      EXPECT_NEAR(back[1], y, 1e-6);
+    }
+  }
+}
+
+TEST(PictureSize, OneOrTwoWholeNumbersWithinTheLimit) {
+  EXPECT_EQ(ParsePictureSize("640 x 480"), QSize(640, 480));
+  EXPECT_EQ(ParsePictureSize("  640X480 "), QSize(640, 480));
+  EXPECT_EQ(ParsePictureSize("800"), QSize(800, 800));
+  EXPECT_EQ(ParsePictureSize("16384 x 1"), QSize(16384, 1));
+  for (const char *bad : {"", "x", "0", "640 x 0", "16385", "-5 x 5", "5.5", "640 x 480 x 2",
+                          "640,480", "999999999999"})
+    EXPECT_FALSE(ParsePictureSize(bad).isValid()) << bad;
+}
+
+} // namespace
+} // namespace tandor::testing
