@@ -29,10 +29,9 @@ void PaintBox::mouseMoveEvent(QMouseEvent *event) {
   }
 }
 
-void PaintBox::leaveEvent(QEvent *event) {
-  if (OnLeave)
-    OnLeave();
-  QWidget::leaveEvent(event);
+void PaintBox::leaveEvent(QEvent *) {
+  if (OnMouseLeave)
+    OnMouseLeave();
 }
 
 } // namespace tandor

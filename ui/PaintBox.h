@@ -15,7 +15,7 @@ public:
 
   std::function<void(QPainter &)> OnPaint;
   std::function<void(Qt::MouseButtons buttons, int x, int y)> OnMouseMove;
-  std::function<void()> OnLeave;
+  std::function<void()> OnMouseLeave;
 
 protected:
   void paintEvent(QPaintEvent *event) override;

@@ -12,7 +12,7 @@
 #include <cmath>
 
 #include "scene/SceneRenderer.h"
-#include "solvers/TraceDrawing.h"
+#include "ui/PointerReadout.h"
 #include "ui/SurfaceView.h"
 #include "ui/SurfaceWindow.h"
 
@@ -27,23 +27,17 @@ bool Within(const Vector2 &uv, const Vector2 &low, const Vector2 &high) {
          uv[1] >= std::min(low[1], high[1]) && uv[1] <= std::max(low[1], high[1]);
 }
 
+// As the picture's own readout says it, so that a point reads the same in either view.
 QString PickedStatus(const Vector2 &uv) {
-  return QStringLiteral("u = %1   v = %2")
-      .arg(QString::number(uv[0], 'f', 4), QString::number(uv[1], 'f', 4));
+  return QString::fromStdString(PointerReadout(uv, std::nullopt));
 }
 
 } // namespace
 
-Vector2 ParameterAtPixel(const PixelRect &rect, const Vector2 &low, const Vector2 &high, double x,
-                         double y) {
-  const PixelMapping map(rect, low, high);
-  return {(x - map.ox) / map.sx, (y - map.oy) / map.sy};
-}
-
 Vector2 PixelOfParameter(const PixelRect &rect, const Vector2 &low, const Vector2 &high,
                          const Vector2 &uv) {
-  const PixelMapping map(rect, low, high);
-  return {map.sx * uv[0] + map.ox, map.sy * uv[1] + map.oy};
+  return {rect.Left + (uv[0] - low[0]) / (high[0] - low[0]) * rect.Width(),
+          rect.Top + (high[1] - uv[1]) / (high[1] - low[1]) * rect.Height()};
 }
 
 SurfaceViewLink::SurfaceViewLink(const Glob &glob, MapFunctions &map, const LocusSolvers &locus)
@@ -122,7 +116,7 @@ void SurfaceViewLink::PictureHover(int x, int y) {
   if (!View || !HasScene)
     return;
   const SurfaceMesh &mesh = Shown.Mesh;
-  const Vector2 uv = ParameterAtPixel(G.PictureRect, mesh.DomainLow, mesh.DomainHigh, x, y);
+  const Vector2 uv = PointOfPixel(G.PictureRect, mesh.DomainLow, mesh.DomainHigh, x, y);
   const Vector3 p = SurfacePoint(Coordinates, uv[0], uv[1]);
   const bool shown = Within(uv, mesh.DomainLow, mesh.DomainHigh) && IsDrawableImage(p);
   View->View->SetMarker(shown, p);

@@ -25,10 +25,8 @@ namespace tandor {
 
 class SurfaceWindow;
 
-// (u, v) <-> pixel in a picture of D, as the drawings place them: uMin on the rect's left
-// column, vMax on its top row; pixel x shows the u that the drawings round to x.
-Vector2 ParameterAtPixel(const PixelRect &rect, const Vector2 &low, const Vector2 &high, double x,
-                         double y);
+// Where a point of D shows in a picture of D: the inverse of PointOfPixel, uMin on the rect's left
+// column and vMax on its top row, as the drawings place them.
 Vector2 PixelOfParameter(const PixelRect &rect, const Vector2 &low, const Vector2 &high,
                          const Vector2 &uv);
 

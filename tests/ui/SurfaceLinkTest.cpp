@@ -6,14 +6,16 @@
 #include <random>
 
 #include "solvers/TraceDrawing.h"
+#include "ui/PointerReadout.h"
 #include "ui/SurfaceLink.h"
 #include "ui/SurfaceWindow.h"
 
 namespace tandor::testing {
 namespace {
 
-// The (u, v) of a pixel is one that the drawings put on that very pixel, and back again.
-TEST(PicturePixels, APixelsParameterIsDrawnOnThatPixel) {
+// The (u, v) that the picture's readout gives a pixel is one that the drawings put on that very
+// pixel, and the 3D view's cross for it lands back on the pixel.
+TEST(PicturePixels, APixelsPointIsDrawnOnThatPixelAndItsCrossToo) {
   const PixelRect picture{0, 0, 400, 400};
   const struct {
     Vector2 Low, High;
@@ -26,7 +28,7 @@ TEST(PicturePixels, APixelsParameterIsDrawnOnThatPixel) {
     EXPECT_EQ(drawing.RoundY(d.High[1]), 0);
     for (int i = 0; i < 200; ++i) {
       const int x = pixel(random), y = pixel(random);
-      const Vector2 uv = ParameterAtPixel(picture, d.Low, d.High, x, y);
+      const Vector2 uv = PointOfPixel(picture, d.Low, d.High, x, y);
       EXPECT_EQ(drawing.RoundX(uv[0]), x);
       EXPECT_EQ(drawing.RoundY(uv[1]), y);
       const Vector2 back = PixelOfParameter(picture, d.Low, d.High, uv);

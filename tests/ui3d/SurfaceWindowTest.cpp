@@ -14,6 +14,7 @@
 #include "OpenGlAvailability.h"
 #include "scene/SceneRenderer.h"
 #include "solvers/CompiledCoordinates.h"
+#include "ui/PointerReadout.h"
 #include "ui/SurfaceLink.h"
 #include "ui/SurfaceView.h"
 #include "ui/SurfaceWindow.h"
@@ -47,6 +48,24 @@ int CountNewNear(const QImage &before, const QImage &after, Rgb colour, int tole
     for (int x = 0; x < after.width(); ++x)
       count +=
           after.pixel(x, y) != before.pixel(x, y) && Near(after.pixel(x, y), colour, tolerance);
+  return count;
+}
+
+// 10 x 10 blocks whose mean colours differ by more than a little.
+int CountDifferentBlocks(const QImage &a, const QImage &b) {
+  EXPECT_EQ(a.size(), b.size());
+  int count = 0;
+  for (int by = 0; by + 10 <= std::min(a.height(), b.height()); by += 10)
+    for (int bx = 0; bx + 10 <= std::min(a.width(), b.width()); bx += 10) {
+      int sum[3] = {0, 0, 0};
+      for (int y = by; y < by + 10; ++y)
+        for (int x = bx; x < bx + 10; ++x) {
+          sum[0] += qRed(a.pixel(x, y)) - qRed(b.pixel(x, y));
+          sum[1] += qGreen(a.pixel(x, y)) - qGreen(b.pixel(x, y));
+          sum[2] += qBlue(a.pixel(x, y)) - qBlue(b.pixel(x, y));
+        }
+      count += std::abs(sum[0]) > 1200 || std::abs(sum[1]) > 1200 || std::abs(sum[2]) > 1200;
+    }
   return count;
 }
 
@@ -175,8 +194,7 @@ TEST_F(SurfaceWindowTest, TheMouseOverThePictureMarksFOfUvInSpace) {
   Vector2 lastPixel{-100, -100};
   for (const QPoint at : {QPoint(100, 300), QPoint(300, 120)}) {
     MoveMouse(Window->Reloj, at.x(), at.y());
-    const Vector2 uv =
-        ParameterAtPixel(G.PictureRect, mesh.DomainLow, mesh.DomainHigh, at.x(), at.y());
+    const Vector2 uv = PointOfPixel(G.PictureRect, mesh.DomainLow, mesh.DomainHigh, at.x(), at.y());
     ASSERT_TRUE(View()->Options.ShowMarker);
     const Vector3 expected = F(uv);
     for (int c = 0; c < 3; ++c)
@@ -215,9 +233,7 @@ TEST_F(SurfaceWindowTest, TheMouseOverTheSurfaceMarksItsUvInThePictureUntilTheVi
   const Vector2 seen = PixelOf(F(*picked));
   EXPECT_NEAR(seen[0], at.x(), 1.0);
   EXPECT_NEAR(seen[1], at.y(), 1.0);
-  EXPECT_EQ(Status(),
-            QStringLiteral("u = %1   v = %2")
-                .arg(QString::number((*picked)[0], 'f', 4), QString::number((*picked)[1], 'f', 4)));
+  EXPECT_EQ(Status().toStdString(), PointerReadout(*picked, std::nullopt));
 
   // A cross in the picture at its (u, v).
   const SurfaceMesh &mesh = Window->Surface3D->Scene().Mesh;
@@ -296,8 +312,8 @@ TEST_F(SurfaceWindowTest, ExportWritesTheViewAtTheChosenSizeAndKeepsTheOldFileOn
   // At the window's size it is the picture on the screen.
   const QString same = dir.filePath("same.png");
   EXPECT_EQ(view->ExportView(same, View()->size()), "");
-  EXPECT_LT(CountDifferent(QImage(same).convertToFormat(QImage::Format_RGB32), Frame()),
-            View()->width() * View()->height() / 50);
+  // The export smooths its edges with more samples; block by block the pictures agree.
+  EXPECT_LT(CountDifferentBlocks(QImage(same).convertToFormat(QImage::Format_RGB32), Frame()), 25);
 
   // Too big for OpenGL, or into a folder that does not exist: a reason, and nothing written.
   const QString error = view->ExportView(path, QSize(1 << 20, 16));
