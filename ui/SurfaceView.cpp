@@ -31,6 +31,17 @@ QSurfaceFormat ViewFormat() {
 
 } // namespace
 
+QString SurfaceView::MissingOpenGl() {
+  QOpenGLContext context;
+  context.setFormat(ViewFormat());
+  if (!context.create())
+    return QStringLiteral("no OpenGL context can be made on this display");
+  const auto [major, minor] = context.format().version();
+  if (major * 10 + minor < 33)
+    return QStringLiteral("it needs OpenGL 3.3, this display offers %1.%2").arg(major).arg(minor);
+  return {};
+}
+
 SurfaceView::SurfaceView(QWidget *parent) : QOpenGLWidget(parent) {
   setFormat(ViewFormat());
   setMouseTracking(true);

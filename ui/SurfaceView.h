@@ -34,6 +34,9 @@ public:
   // Why the view shows no surface: no OpenGL 3.3 core context, or a program that did not build.
   // Empty while all is well.
   const QString &Problem() const { return ProblemText; }
+  // Why no view can be had on this display at all (no OpenGL 3.3 core context can be made, as
+  // on Qt's offscreen platform); empty when one can.
+  static QString MissingOpenGl();
 
   Camera View;
   ViewOptions Options;

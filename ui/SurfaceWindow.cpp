@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QImage>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QRegularExpression>
@@ -77,10 +78,28 @@ SurfaceWindow::SurfaceWindow(std::unique_ptr<SurfaceDialogs> dialogs)
   setObjectName(QStringLiteral("SurfaceWindow"));
   // The main window alone decides when the program ends.
   setAttribute(Qt::WA_QuitOnClose, false);
-  View = new SurfaceView(this);
+  const QString missing = SurfaceView::MissingOpenGl();
+  if (missing.isEmpty()) {
+    View = new SurfaceView(this);
+  } else {
+    // A view outside the window, never shown, for the main window to talk to: an OpenGL widget
+    // inside it would make the window itself want OpenGL.
+    Unshown = std::make_unique<SurfaceView>();
+    View = Unshown.get();
+  }
   View->setObjectName(QStringLiteral("SurfaceView"));
-  setCentralWidget(View);
   BuildMenus();
+  if (missing.isEmpty()) {
+    setCentralWidget(View);
+  } else {
+    auto *notice = new QLabel(QStringLiteral("The 3D view cannot be shown: %1.").arg(missing));
+    notice->setObjectName(QStringLiteral("SurfaceNotice"));
+    notice->setAlignment(Qt::AlignCenter);
+    notice->setWordWrap(true);
+    notice->setMinimumSize(SurfaceWindow::StartSize, SurfaceWindow::StartSize);
+    setCentralWidget(notice);
+    Export1->setEnabled(false);
+  }
   resize(StartSize, StartSize + menuBar()->sizeHint().height());
 }
 

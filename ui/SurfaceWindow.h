@@ -60,6 +60,7 @@ private:
   void BuildMenus();
 
   std::unique_ptr<SurfaceDialogs> Dialogs;
+  std::unique_ptr<SurfaceView> Unshown; // the view, where this display has no OpenGL for it
 };
 
 // "640 x 480", "640x480" or "800" (a square): the size of an exported picture, from 1 to 16384

@@ -1,9 +1,12 @@
 // What ties the picture to the 3D view without any OpenGL: the picture's pixels and (u, v) both
-// ways, and the sizes an export accepts.
+// ways, the sizes an export accepts, and the 3D View window where the display has no OpenGL.
 
+#include <QLabel>
+#include <QTest>
 #include <gtest/gtest.h>
-
 #include <random>
+
+#include "WindowFixture.h"
 
 #include "solvers/TraceDrawing.h"
 #include "ui/PointerReadout.h"
@@ -46,6 +49,32 @@ TEST(PictureSize, OneOrTwoWholeNumbersWithinTheLimit) {
   for (const char *bad : {"", "x", "0", "640 x 0", "16385", "-5 x 5", "5.5", "640 x 480 x 2",
                           "640,480", "999999999999"})
     EXPECT_FALSE(ParsePictureSize(bad).isValid()) << bad;
+}
+
+// Qt's offscreen platform has no OpenGL: the window opens all the same and says why it is empty,
+// and the main window goes on as before.
+class SurfaceWithoutOpenGlTest : public WindowTest {};
+
+TEST_F(SurfaceWithoutOpenGlTest, TheThreeDViewSaysWhyItIsEmptyAndTheWindowGoesOn) {
+  PressDrawIt();
+  QTest::keyClick(Window.get(), Qt::Key_3, Qt::ControlModifier);
+  SurfaceWindow *view = Window->Surface3D->Window();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isVisible());
+  EXPECT_EQ(view->windowTitle(), "3D View");
+  auto *notice = view->findChild<QLabel *>("SurfaceNotice");
+  ASSERT_NE(notice, nullptr);
+  EXPECT_TRUE(notice->text().startsWith("The 3D view cannot be shown: "))
+      << notice->text().toStdString();
+  EXPECT_FALSE(view->Export1->isEnabled());
+
+  MoveMouse(Window->Reloj, 120, 200);
+  MoveMouse(Window->Parametros, 100, 100, Qt::LeftButton);
+  EXPECT_TRUE(G.Drawn);
+  view->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(Window->Surface3D->Window(), nullptr);
+  EXPECT_FALSE(Window->Surface3D->Picked().has_value());
 }
 
 } // namespace
