@@ -136,8 +136,9 @@ public:
   QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *Manual1 = nullptr;
-  QPointer<TManual1> ManualWindow;            // the last one opened
-  std::unique_ptr<SurfaceViewLink> Surface3D; // View > 3D View and its marks
+  QPointer<TManual1> ManualWindow; // the last one opened
+  // View > 3D View, and the marks that link the picture and the surface.
+  std::unique_ptr<SurfaceViewLink> Surface3D;
 
   // Called before each breath of a long run; tests use it to press Stop mid-run.
   std::function<void()> PollHook;
