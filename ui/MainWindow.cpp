@@ -26,10 +26,12 @@
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/PrintedPage.h"
+#include "ui/ExamplesMenu.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
 #include "ui/PointerReadout.h"
 #include "ui/QtCanvas.h"
+#include "ui/RecentFiles.h"
 #include "ui/SurfaceLink.h"
 
 namespace tandor {
@@ -103,7 +105,8 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
                  std::unique_ptr<WindowDialogs> dialogs)
     : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
       Surface3D(std::make_unique<SurfaceViewLink>(glob, map, locus)),
-      Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()) {
+      Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()),
+      Exports(*this, G, Locus, *Dialogs) {
   if (Picture.isNull())
     qFatal("Tandor: no memory for the 400 x 400 picture");
   Picture.fill(Qt::white);
@@ -240,8 +243,19 @@ void TTandor::BuildMenus() {
   // The menus' access keys (Alt+F, ...) underline their first letter; the texts stay as they are.
   FileMenu = bar->addMenu(QStringLiteral("&File"));
   Open1 = FileMenu->addAction(QStringLiteral("Open..."), this, &TTandor::Abrir);
+  RecentMenu = FileMenu->addMenu(QStringLiteral("Recent Files"));
+  Recent = std::make_unique<RecentFiles>(RecentMenu,
+                                         [this](const QString &file) { OpenRecentFile(file); });
+  ExamplesSubmenu = FileMenu->addMenu(QStringLiteral("Examples"));
+  Examples = std::make_unique<ExamplesMenu>(
+      ExamplesSubmenu,
+      [this](const QString &file, const QString &text) { OpenExample(file, text); });
   Save1 = FileMenu->addAction(QStringLiteral("Save"), this, &TTandor::Guarda);
   SaveAs1 = FileMenu->addAction(QStringLiteral("Save As.."), this, &TTandor::GuardaComo);
+  ExportPicture1 = FileMenu->addAction(QStringLiteral("Export Picture..."), this,
+                                       [this] { Exports.ExportPicture(); });
+  ExportLocus1 = FileMenu->addAction(QStringLiteral("Export Locus..."), this,
+                                     [this] { Exports.ExportLocus(); });
   Print1 = FileMenu->addAction(QStringLiteral("Print..."), this, &TTandor::OnPrint);
   FileMenu->addSeparator();
   Exit1 = FileMenu->addAction(QStringLiteral("Exit"), this, &TTandor::ExecuteQuit);
@@ -269,6 +283,9 @@ void TTandor::BuildMenus() {
   Cut1 = addEditAction("Cu&t", "Cut", QKeySequence::Cut, [](QLineEdit *e) { e->cut(); });
   Copy1 = addEditAction("&Copy", "Copy", QKeySequence::Copy, [](QLineEdit *e) { e->copy(); });
   Paste1 = addEditAction("&Paste", "Paste", QKeySequence::Paste, [](QLineEdit *e) { e->paste(); });
+  EditMenu->addSeparator();
+  CopyPicture1 =
+      EditMenu->addAction(QStringLiteral("Copy Picture"), this, [this] { Exports.CopyPicture(); });
 
   MethodMenu = bar->addMenu(QStringLiteral("&Method"));
   MethodGroup = new QActionGroup(this);
@@ -345,6 +362,7 @@ int TTandor::ReadForm() {
   for (std::size_t i = 0; i < texts.size(); ++i)
     texts[i] = TrimField(Fields[i]->text().toStdString());
   const int outcome = ReadData(G, Map, texts, *this);
+  LastRead = outcome;
   if (outcome != 2)
     AdjustCircleToParameters();
   return outcome;
@@ -390,7 +408,7 @@ void TTandor::Dibujala(DrawSender sender) {
 }
 
 void TTandor::UpdateActions() {
-  for (QAction *action : {Save1, SaveAs1, Print1})
+  for (QAction *action : {Save1, SaveAs1, Print1, ExportPicture1, ExportLocus1, CopyPicture1})
     action->setEnabled(G.Drawn);
   setWindowModified(G.Dirty);
 }
@@ -677,6 +695,7 @@ bool TTandor::WriteDataList(const std::string &path) {
     return false;
   }
   G.Dirty = false;
+  Recent->Add(QString::fromStdString(path));
   UpdateActions();
   return true;
 }
@@ -709,9 +728,9 @@ void TTandor::Abrir() {
     OpenDataFile(name);
 }
 
-void TTandor::OpenDataFile(const QString &path) {
+bool TTandor::OpenDataFile(const QString &path, bool remember) {
   if (G.Running)
-    return;
+    return false;
   G.FileName = path.toStdString();
   DataLineArray lines;
   try {
@@ -719,14 +738,48 @@ void TTandor::OpenDataFile(const QString &path) {
     lines = ReadDataFile(G.FileName);
   } catch (const std::exception &e) {
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
-    return;
+    return false;
   }
+  if (remember)
+    Recent->Add(path);
   for (std::size_t i = 0; i < lines.size(); ++i)
     SetFieldText(Fields[i], QString::fromStdString(lines[i]));
   Dibujala(DrawSender::OpenItem);
   G.Dirty = false;
   setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*]"));
   UpdateActions();
+  return true;
+}
+
+void TTandor::OpenExample(const QString &path, const QString &text) {
+  if (G.Running || !MayReplaceProblem())
+    return;
+  // Open names the file before reading it; an example that cannot be read must not leave a
+  // Save aimed at the gallery.
+  const std::string previous = G.FileName;
+  if (!OpenDataFile(path, false)) {
+    G.FileName = previous;
+    return;
+  }
+  // An example is where the user starts, not the user's file: a later Save asks where to keep
+  // the changes rather than write into the gallery.
+  G.FileName.clear();
+  if (LastRead != 2)
+    InfoBar->showMessage(text);
+}
+
+void TTandor::OpenRecentFile(const QString &path) {
+  if (G.Running)
+    return;
+  if (!QFileInfo::exists(path)) {
+    Recent->Remove(path);
+    Dialogs->ShowError(
+        this,
+        QStringLiteral("%1: the file is no longer there; it leaves the recent files.").arg(path));
+    return;
+  }
+  if (MayReplaceProblem())
+    OpenDataFile(path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -778,18 +831,22 @@ bool TTandor::CloseQueryClick() {
     CloseAfterRun = true;
     return false;
   }
-  if (G.Drawn && G.Dirty) {
-    switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
-    case WindowDialogs::Answer::No:
-      return true;
-    case WindowDialogs::Answer::Yes:
-      Guarda();
-      return !G.Dirty;
-    case WindowDialogs::Answer::Dismissed:
-      return false;
-    }
+  return MayReplaceProblem();
+}
+
+bool TTandor::MayReplaceProblem() {
+  if (!G.Drawn || !G.Dirty)
+    return true;
+  switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
+  case WindowDialogs::Answer::No:
+    return true;
+  case WindowDialogs::Answer::Yes:
+    Guarda();
+    return !G.Dirty;
+  case WindowDialogs::Answer::Dismissed:
+    return false;
   }
-  return true;
+  return false;
 }
 
 void TTandor::closeEvent(QCloseEvent *event) {

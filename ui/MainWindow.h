@@ -19,6 +19,7 @@
 #include "problem/ReadData.h"
 #include "solvers/LocusRun.h"
 #include "solvers/RunControl.h"
+#include "ui/ExportActions.h"
 #include "ui/ParameterSquare.h"
 #include "ui/WindowDialogs.h"
 
@@ -35,7 +36,9 @@ class QToolButton;
 
 namespace tandor {
 
+class ExamplesMenu;
 class PaintBox;
+class RecentFiles;
 class SurfaceViewLink;
 class TManual1;
 class TTandor;
@@ -97,7 +100,12 @@ public:
   void Guarda();
   void GuardaComo();
   void Abrir();
-  void OpenDataFile(const QString &path); // what Open does once a file is chosen
+  // What Open does once a file is chosen; false when the file could not be read. A file read is
+  // remembered among the recent files unless told otherwise.
+  bool OpenDataFile(const QString &path, bool remember = true);
+  // File > Examples and File > Recent Files: after the unsaved-change question, as Open.
+  void OpenExample(const QString &path, const QString &text);
+  void OpenRecentFile(const QString &path);
   void OnPrint();
   void ExecuteQuit();
   bool CloseQueryClick();
@@ -132,8 +140,12 @@ public:
   QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MethodMenu = nullptr, *HelpMenu = nullptr;
   QMenu *ViewMenu = nullptr;
   QAction *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr;
+  QAction *ExportPicture1 = nullptr, *ExportLocus1 = nullptr;
   QAction *Exit1 = nullptr;
-  QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr;
+  QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr, *CopyPicture1 = nullptr;
+  QMenu *RecentMenu = nullptr, *ExamplesSubmenu = nullptr;
+  std::unique_ptr<RecentFiles> Recent;
+  std::unique_ptr<ExamplesMenu> Examples;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
@@ -165,6 +177,7 @@ private:
   ParameterSquare Square() const;
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
+  bool MayReplaceProblem();
   void SetFieldText(QLineEdit *field, const QString &text);
   void UpdateActions();
   void ShowFailingField(DrawSender sender);
@@ -175,12 +188,14 @@ private:
   friend class WindowRunControl;
 
   std::unique_ptr<WindowDialogs> Dialogs;
+  ExportActions Exports;
   WindowRunControl Control{*this};
   QActionGroup *MethodGroup = nullptr;
   int Method = 0;
   bool ClosingConfirmed = false;
   bool CloseAfterRun = false;  // the window was closed during a run or a print
   bool SiblingRepaint = false; // the repaint under way shows or removes the sibling circle
+  int LastRead = 0;            // what the last read of the fields gave (ReadData's answer)
   std::vector<QPointer<TManual1>> ManualWindows;
   std::optional<DataLine> RefusedLine;      // of the last read, when it was refused
   bool LastRunStopped = false;              // its picture is partial: Draw It runs again

@@ -112,8 +112,10 @@ TEST_F(LayoutTest, MenusCaptionsShortcutsAndTheRadioGroup) {
     titles << a->text();
   EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Method", "&View", "&Help"}));
   EXPECT_EQ(captions(Window->FileMenu),
-            QStringList({"Open...", "Save", "Save As..", "Print...", "-", "Exit"}));
-  EXPECT_EQ(captions(Window->EditMenu), QStringList({"Cu&t", "&Copy", "&Paste"}));
+            QStringList({"Open...", "Recent Files", "Examples", "Save", "Save As..",
+                         "Export Picture...", "Export Locus...", "Print...", "-", "Exit"}));
+  EXPECT_EQ(captions(Window->EditMenu),
+            QStringList({"Cu&t", "&Copy", "&Paste", "-", "Copy Picture"}));
   EXPECT_EQ(captions(Window->MethodMenu),
             QStringList({"Descent", "Gradual Descent", "Triangles Intersection"}));
   EXPECT_EQ(captions(Window->ViewMenu), QStringList({"3D View"}));

@@ -124,8 +124,9 @@ TEST_F(Usability, TheMouseOverThePictureIsReadOutAndLeavingClearsIt) {
   EXPECT_TRUE(Status().startsWith("u = -0.5, v = 0")) << Status().toStdString();
   // On the fold's locus (v = u^2) the sibling is the mirror point u -> -u.
   MoveMouse(Window->Reloj, 100, 150);
-  if (G.SiblingShown)
+  if (G.SiblingShown) {
     EXPECT_TRUE(Status().contains("sibling: u = 0.")) << Status().toStdString();
+  }
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(Window->Reloj, &leave);
   EXPECT_TRUE(Status().isEmpty());
