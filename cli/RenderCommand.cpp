@@ -14,6 +14,7 @@
 #include <string_view>
 
 #include "cli/ExamplesCommand.h"
+#include "cli/SurfacePicture.h"
 #include "formula/MapFunctions.h"
 #include "problem/DataFile.h"
 #include "problem/FileReplacement.h"
@@ -31,7 +32,7 @@ constexpr const char *Usage =
     "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
-    "                         [--seed N]\n"
+    "                         [--seed N] [--png3d OUT.png] [--view YAW,PITCH]\n"
     "       tandor-cli render --example NAME [the same options]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
@@ -41,6 +42,9 @@ constexpr const char *Usage =
     "  --png OUT.png  the picture as the window draws it, N x N pixels (--size, 400)\n"
     "  --svg OUT.svg  the same drawing as vector graphics\n"
     "  --csv OUT.csv  the computed locus, 17 significant digits\n"
+    "  --png3d OUT.png  the surface in space with its double curve, N x N pixels; needs\n"
+    "                 no display (OpenGL through Mesa's surfaceless EGL)\n"
+    "  --view YAW,PITCH  the direction --png3d looks from, in degrees (-55,25)\n"
     "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations,\n"
     "                 and the seed for the methods that draw random numbers\n"
     "  --seed N       seeds Gradual Descent's projection and the triangle grid (a whole\n"
@@ -54,7 +58,8 @@ struct RenderOptions {
   std::optional<std::string> Example;
   int Method = 0;
   std::optional<std::string> P, Q;
-  std::optional<std::string> Png, Svg, Csv;
+  std::optional<std::string> Png, Svg, Csv, Png3d;
+  std::optional<ViewDirection> View;
   int Size = 400;
   bool Stats = false;
   std::optional<uint64_t> Seed;
@@ -113,7 +118,13 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Svg = value();
     else if (word == "--csv")
       o.Csv = value();
-    else if (word == "--size")
+    else if (word == "--png3d")
+      o.Png3d = value();
+    else if (word == "--view") {
+      o.View = ParseViewDirection(value());
+      if (!o.View)
+        throw UsageError("the view must be two numbers of degrees, YAW,PITCH");
+    } else if (word == "--size")
       o.Size = SizeOf(value());
     else if (word == "--stats")
       o.Stats = true;
@@ -145,6 +156,17 @@ struct Run {
 // drawing is wanted: the sibling rows of the screen drawing have no use here.
 void DrawLocusPicture(Run &run, Canvas &canvas, const PixelRect &rect) {
   run.solvers.Draw(run.method, canvas, rect, false, run.glob);
+}
+
+void WritePng3d(Run &run, const std::string &path, int size,
+                const std::optional<ViewDirection> &view) {
+  QImage image;
+  try {
+    image = RenderSurfacePicture(size, view, run.glob, run.map, run.solvers, run.method);
+  } catch (const SurfacePictureError &e) {
+    throw FileError(path, e.what());
+  }
+  WritePngImage(path, image);
 }
 
 void WriteStats(const Run &run, std::ostream &out, double seconds) {
@@ -221,6 +243,8 @@ int Render(RenderOptions o, std::ostream &out, std::ostream &err, RunControl *co
       WriteSvgPicture(*o.Svg, o.Size, draw);
     if (o.Csv)
       WriteLocusCsv(*run->solvers.Solver(run->method), *o.Csv);
+    if (o.Png3d)
+      WritePng3d(*run, *o.Png3d, o.Size, o.View);
   } catch (const FileError &e) {
     err << "tandor-cli: " << e.what() << "\n";
     return 1;

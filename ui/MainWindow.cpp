@@ -32,6 +32,7 @@
 #include "ui/PointerReadout.h"
 #include "ui/QtCanvas.h"
 #include "ui/RecentFiles.h"
+#include "ui/SurfaceLink.h"
 
 namespace tandor {
 
@@ -103,6 +104,7 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
 TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
                  std::unique_ptr<WindowDialogs> dialogs)
     : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
+      Surface3D(std::make_unique<SurfaceViewLink>(glob, map, locus)),
       Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()),
       Exports(*this, G, Locus, *Dialogs) {
   if (Picture.isNull())
@@ -134,6 +136,7 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   BusySign->setFixedSize(60, 12);
   BusySign->hide();
   InfoBar->addPermanentWidget(BusySign);
+  Surface3D->Attach(Reloj, InfoBar);
 
   OnCreateForm();
   UpdateActions();
@@ -300,6 +303,9 @@ void TTandor::BuildMenus() {
   TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
   Descent1->setChecked(true);
 
+  ViewMenu = bar->addMenu(QStringLiteral("&View"));
+  Surface3D->AddViewItems(*ViewMenu);
+
   HelpMenu = bar->addMenu(QStringLiteral("&Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
   Manual1->setShortcut(QKeySequence(Qt::Key_F1));
@@ -397,6 +403,7 @@ void TTandor::Dibujala(DrawSender sender) {
   if (sender == DrawSender::Button)
     G.Dirty = true;
   UpdateActions();
+  Surface3D->Follow();
   CloseIfAskedDuringRun();
 }
 
@@ -462,6 +469,7 @@ void TTandor::OnMethod(QAction *item) {
 
 void TTandor::OnPaintTandor(QPainter &painter) {
   painter.drawImage(0, 0, Picture);
+  Surface3D->PaintMark(painter);
   // Only the sibling display's own repaints carry its circle; any other repaint (the window
   // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
   if (!SiblingRepaint) {
@@ -496,6 +504,7 @@ void TTandor::DrawLittleCircle(int x, int y) {
 void TTandor::OnMouseMoveDrawing(int x, int y) {
   if (G.Running)
     return;
+  Surface3D->PictureHover(x, y);
   const bool wasShown = G.SiblingShown;
   G.SiblingShown = false;
   // Before the first run no method has anything to look up.
@@ -537,6 +546,7 @@ void TTandor::ClearPointer() {
 
 void TTandor::OnMouseLeaveDrawing() {
   ClearPointer();
+  Surface3D->PictureLeft();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -39,6 +39,7 @@ namespace tandor {
 class ExamplesMenu;
 class PaintBox;
 class RecentFiles;
+class SurfaceViewLink;
 class TManual1;
 class TTandor;
 
@@ -137,6 +138,7 @@ public:
   QLabel *FileLineLabel = nullptr;  // the line of an opened file that a read refused
   QProgressBar *BusySign = nullptr; // shown while a long run goes on
   QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MethodMenu = nullptr, *HelpMenu = nullptr;
+  QMenu *ViewMenu = nullptr;
   QAction *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr;
   QAction *ExportPicture1 = nullptr, *ExportLocus1 = nullptr;
   QAction *Exit1 = nullptr;
@@ -147,6 +149,8 @@ public:
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
+  // View > 3D View, and the marks that link the picture and the surface.
+  std::unique_ptr<SurfaceViewLink> Surface3D;
 
   // Called before each breath of a long run; tests use it to press Stop mid-run.
   std::function<void()> PollHook;
