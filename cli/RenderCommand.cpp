@@ -17,6 +17,7 @@
 #include "analysis/SingularPointMarks.h"
 #include "cli/ExamplesCommand.h"
 #include "cli/PointsOutput.h"
+#include "cli/SurfacePicture.h"
 #include "formula/MapFunctions.h"
 #include "problem/DataFile.h"
 #include "problem/FileReplacement.h"
@@ -35,6 +36,7 @@ constexpr const char *Usage =
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
     "                         [--seed N] [--points OUT.csv] [--no-points]\n"
+    "                         [--png3d OUT.png] [--view YAW,PITCH]\n"
     "       tandor-cli render --example NAME [the same options]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
@@ -44,6 +46,9 @@ constexpr const char *Usage =
     "  --png OUT.png  the picture as the window draws it, N x N pixels (--size, 400)\n"
     "  --svg OUT.svg  the same drawing as vector graphics\n"
     "  --csv OUT.csv  the computed locus, 17 significant digits\n"
+    "  --png3d OUT.png  the surface in space with its double curve, N x N pixels; needs\n"
+    "                 no display (OpenGL through Mesa's surfaceless EGL)\n"
+    "  --view YAW,PITCH  the direction --png3d looks from, in degrees (-55,25)\n"
     "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations,\n"
     "                 the seed for the methods that draw random numbers, and the\n"
     "                 singular points: cross_caps, triple_points (and singular_curve)\n"
@@ -60,7 +65,8 @@ struct RenderOptions {
   std::optional<std::string> Example;
   int Method = 0;
   std::optional<std::string> P, Q;
-  std::optional<std::string> Png, Svg, Csv, Points;
+  std::optional<std::string> Png, Svg, Csv, Points, Png3d;
+  std::optional<ViewDirection> View;
   int Size = 400;
   bool Stats = false;
   bool NoPoints = false;
@@ -124,7 +130,13 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Svg = value();
     else if (word == "--csv")
       o.Csv = value();
-    else if (word == "--size")
+    else if (word == "--png3d")
+      o.Png3d = value();
+    else if (word == "--view") {
+      o.View = ParseViewDirection(value());
+      if (!o.View)
+        throw UsageError("the view must be two numbers of degrees, YAW,PITCH");
+    } else if (word == "--size")
       o.Size = SizeOf(value());
     else if (word == "--stats")
       o.Stats = true;
@@ -179,6 +191,17 @@ void DrawLocusPicture(Run &run, Canvas &canvas, const PixelRect &rect) {
   run.solvers.Draw(run.method, canvas, rect, false, run.glob);
   if (run.marks)
     DrawSingularPoints(canvas, rect, run.glob.DomainLow, run.glob.DomainHigh, run.points.Result());
+}
+
+void WritePng3d(Run &run, const std::string &path, int size,
+                const std::optional<ViewDirection> &view) {
+  QImage image;
+  try {
+    image = RenderSurfacePicture(size, view, run.glob, run.map, run.solvers, run.method);
+  } catch (const SurfacePictureError &e) {
+    throw FileError(path, e.what());
+  }
+  WritePngImage(path, image);
 }
 
 void WriteStats(const Run &run, std::ostream &out, double seconds, uint64_t evaluations) {
@@ -267,6 +290,8 @@ int Render(RenderOptions o, std::ostream &out, std::ostream &err, RunControl *co
       WriteLocusCsv(*run->solvers.Solver(run->method), *o.Csv);
     if (o.Points)
       WritePointsCsv(run->points.Result(), *o.Points);
+    if (o.Png3d)
+      WritePng3d(*run, *o.Png3d, o.Size, o.View);
   } catch (const FileError &e) {
     err << "tandor-cli: " << e.what() << "\n";
     return 1;

@@ -33,6 +33,7 @@
 #include "ui/PointerReadout.h"
 #include "ui/QtCanvas.h"
 #include "ui/RecentFiles.h"
+#include "ui/SurfaceLink.h"
 
 namespace tandor {
 
@@ -104,6 +105,7 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
 TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
                  std::unique_ptr<WindowDialogs> dialogs)
     : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
+      Surface3D(std::make_unique<SurfaceViewLink>(glob, map, locus)),
       Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()),
       Exports(*this, G, Locus, *Dialogs) {
   if (Picture.isNull())
@@ -139,6 +141,7 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   BusySign->setFixedSize(60, 12);
   BusySign->hide();
   InfoBar->addPermanentWidget(BusySign);
+  Surface3D->Attach(Reloj, InfoBar);
 
   OnCreateForm();
   UpdateActions();
@@ -310,6 +313,7 @@ void TTandor::BuildMenus() {
   SingularPoints1->setCheckable(true);
   SingularPoints1->setChecked(true);
   connect(SingularPoints1, &QAction::toggled, this, &TTandor::OnSingularPoints);
+  Surface3D->AddViewItems(*ViewMenu);
 
   HelpMenu = bar->addMenu(QStringLiteral("&Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
@@ -408,6 +412,7 @@ void TTandor::Dibujala(DrawSender sender) {
   if (sender == DrawSender::Button)
     G.Dirty = true;
   UpdateActions();
+  Surface3D->Follow();
   CloseIfAskedDuringRun();
 }
 
@@ -479,6 +484,7 @@ void TTandor::OnMethod(QAction *item) {
 
 void TTandor::OnPaintTandor(QPainter &painter) {
   painter.drawImage(0, 0, Picture);
+  Surface3D->PaintMark(painter);
   // Only the sibling display's own repaints carry its circle; any other repaint (the window
   // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
   if (!SiblingRepaint) {
@@ -513,6 +519,7 @@ void TTandor::DrawLittleCircle(int x, int y) {
 void TTandor::OnMouseMoveDrawing(int x, int y) {
   if (G.Running)
     return;
+  Surface3D->PictureHover(x, y);
   const bool wasShown = G.SiblingShown;
   G.SiblingShown = false;
   // Before the first run no method has anything to look up.
@@ -560,6 +567,7 @@ void TTandor::ClearPointer() {
 
 void TTandor::OnMouseLeaveDrawing() {
   ClearPointer();
+  Surface3D->PictureLeft();
 }
 
 void TTandor::OnSingularPoints(bool shown) {

@@ -40,6 +40,7 @@ namespace tandor {
 class ExamplesMenu;
 class PaintBox;
 class RecentFiles;
+class SurfaceViewLink;
 class TManual1;
 class TTandor;
 
@@ -150,6 +151,8 @@ public:
   QAction *SingularPoints1 = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
+  // View > 3D View, and the marks that link the picture and the surface.
+  std::unique_ptr<SurfaceViewLink> Surface3D;
 
   // The cross-caps and triple points of the last run, marked in the picture.
   SingularPointView Singular{Picture};

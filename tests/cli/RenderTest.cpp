@@ -299,7 +299,8 @@ void PrintTo(const OutputKind &kind, std::ostream *os) {
 
 const OutputKind Outputs[] = {{"--png", "out.png", CompletePng},
                               {"--svg", "out.svg", CompleteSvg},
-                              {"--csv", "out.csv", CompleteCsv}};
+                              {"--csv", "out.csv", CompleteCsv},
+                              {"--png3d", "out3d.png", CompletePng}};
 
 // While it lives, a file this process writes cannot grow past the given size: the write fails
 // with "File too large", whatever the user's privileges.
