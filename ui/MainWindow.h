@@ -21,6 +21,7 @@
 #include "solvers/RunControl.h"
 #include "ui/ExportActions.h"
 #include "ui/ParameterSquare.h"
+#include "ui/SingularPointView.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -147,10 +148,14 @@ public:
   std::unique_ptr<RecentFiles> Recent;
   std::unique_ptr<ExamplesMenu> Examples;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
+  QAction *SingularPoints1 = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
   // View > 3D View, and the marks that link the picture and the surface.
   std::unique_ptr<SurfaceViewLink> Surface3D;
+
+  // The cross-caps and triple points of the last run, marked in the picture.
+  SingularPointView Singular{Picture};
 
   // Called before each breath of a long run; tests use it to press Stop mid-run.
   std::function<void()> PollHook;
@@ -177,6 +182,7 @@ private:
   ParameterSquare Square() const;
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
+  void OnSingularPoints(bool shown);
   bool MayReplaceProblem();
   void SetFieldText(QLineEdit *field, const QString &text);
   void UpdateActions();

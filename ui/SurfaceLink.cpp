@@ -136,12 +136,17 @@ void SurfaceViewLink::SetPicked(const std::optional<Vector2> &uv) {
     return;
   PickedParameter = uv;
   if (StatusBar != nullptr) {
-    // The status bar's other messages (an input error) stay until a pick replaces them.
+    // The status bar's other messages (an input error, the count of the singular points) stay
+    // until a pick replaces them, and come back when the pick goes.
     if (uv) {
+      if (PickedText.isEmpty() || StatusBar->currentMessage() != PickedText)
+        Replaced = StatusBar->currentMessage();
       PickedText = PickedStatus(*uv);
       StatusBar->showMessage(PickedText);
     } else if (!PickedText.isEmpty() && StatusBar->currentMessage() == PickedText) {
       StatusBar->clearMessage();
+      if (!Replaced.isEmpty())
+        StatusBar->showMessage(Replaced);
     }
   }
   if (!uv)

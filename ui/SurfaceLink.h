@@ -77,6 +77,7 @@ private:
   QStatusBar *StatusBar = nullptr;
   std::optional<Vector2> PickedParameter;
   QString PickedText; // what the status bar shows for it
+  QString Replaced;   // what the status bar showed before the pick
 };
 
 } // namespace tandor

@@ -118,8 +118,10 @@ TEST_F(LayoutTest, MenusCaptionsShortcutsAndTheRadioGroup) {
             QStringList({"Cu&t", "&Copy", "&Paste", "-", "Copy Picture"}));
   EXPECT_EQ(captions(Window->MethodMenu),
             QStringList({"Descent", "Gradual Descent", "Triangles Intersection"}));
-  EXPECT_EQ(captions(Window->ViewMenu), QStringList({"3D View"}));
-  EXPECT_EQ(Window->ViewMenu->actions()[0]->shortcut(), QKeySequence("Ctrl+3"));
+  EXPECT_EQ(captions(Window->ViewMenu), QStringList({"Singular Points", "3D View"}));
+  EXPECT_TRUE(Window->SingularPoints1->isCheckable());
+  EXPECT_TRUE(Window->SingularPoints1->isChecked());
+  EXPECT_EQ(Window->ViewMenu->actions()[1]->shortcut(), QKeySequence("Ctrl+3"));
   EXPECT_EQ(captions(Window->HelpMenu), QStringList({"Manual..."}));
   EXPECT_EQ(Window->Cut1->shortcut(), QKeySequence("Ctrl+X"));
   EXPECT_EQ(Window->Copy1->shortcut(), QKeySequence("Ctrl+C"));
