@@ -27,6 +27,8 @@ public:
   bool Analyse(const LocusSolvers &solvers, LocusMethod method, const Glob &glob, MapFunctions &map,
                RunControl &control);
   const SingularPoints &Result() const { return Finder.Result(); }
+  // No search after a run that was stopped: no points, and the result says it is not complete.
+  void Stopped() { Finder.Clear(false); }
 
   SingularPointFinder Finder;
 

@@ -22,8 +22,11 @@ public:
             const Vector2 &high, std::span<const PairSegment> locus, RunControl &control);
 
   const SingularPoints &Result() const { return Points; }
-  // No points, as before any search.
-  void Clear() { Points.Clear(); }
+  // No points, as before any search, or after a search that did not start.
+  void Clear(bool complete = true) {
+    Points.Clear();
+    Points.Complete = complete;
+  }
 
   // Each keeps its buffers from run to run; public for their statistics.
   CrossCapSearch CrossCaps;

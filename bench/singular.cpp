@@ -40,12 +40,15 @@ public:
 
 struct Problem {
   const char *Name;
-  DataLineArray Lines; // empty x: the start-up problem
-  int Method;          // the Method menu's choice where x is not linear
+  DataLineArray Lines;
+  int Method; // the Method menu's choice where x is not linear
 };
 
 const Problem Problems[] = {
-    {"default", {}, 0},
+    // What the window's fields hold at start-up, the problem a first Draw It computes.
+    {"default",
+     {"u", "v(v^2 - p)", "v(u+v^4- pv^2)", "-1", "1", "-1", "1", "0", "2", "0", "pi", "1", "0"},
+     0},
     {"umbrella",
      {"u", "v^2", "v^3+(u^2-p)v", "-1", "1", "-1", "1", "0", "1", "0", "1", "0.5", "0"},
      0},
@@ -59,7 +62,7 @@ class Setup {
 public:
   explicit Setup(const Problem &p) {
     QuietNotices notices;
-    Ok = ReadData(G, Map, p.Lines[0].empty() ? G.DataLines : p.Lines, notices) == 1;
+    Ok = ReadData(G, Map, p.Lines, notices) == 1;
     Method = MethodInForce(G, p.Method);
   }
   void Run() {

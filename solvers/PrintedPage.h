@@ -33,9 +33,11 @@ void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelR
                      int lineStep);
 
 // The title, the file line and the text block of the problem in dataLines, placed around the
-// square of a PageLayout; extraLines follow the block, one line step apart.
+// square of a PageLayout; extraLines follow the block, one line step apart. Given the page's
+// height, a text block that would run past it is set smaller until it ends on the page.
 void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &dataLines,
-               std::string_view fileName, std::span<const std::string> extraLines = {});
+               std::string_view fileName, int pageHeight = 0,
+               std::span<const std::string> extraLines = {});
 
 // What the layers above the solvers add to a page, which this code cannot know: a drawing over
 // the locus (clipped to the square, before the frame) and lines after the problem's text.

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
@@ -21,14 +22,19 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/PrintedPage.h"
 #include "ui/AtlasWindow.h"
+#include "ui/ExamplesMenu.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
+#include "ui/PointerReadout.h"
 #include "ui/QtCanvas.h"
+#include "ui/RecentFiles.h"
+#include "ui/SurfaceLink.h"
 
 namespace tandor {
 
@@ -85,6 +91,8 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
   if (Window.PollHook)
     Window.PollHook();
   const auto now = std::chrono::steady_clock::now();
+  if (now - RunStart >= BusyAfter)
+    Window.ShowBusy();
   if (now - LastBreath >= BreathInterval) {
     QCoreApplication::processEvents();
     LastBreath = std::chrono::steady_clock::now();
@@ -98,11 +106,18 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
 TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
                  std::unique_ptr<WindowDialogs> dialogs)
     : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
-      Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()) {
+      Surface3D(std::make_unique<SurfaceViewLink>(glob, map, locus)),
+      Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()),
+      Exports(*this, G, Locus, *Dialogs) {
   if (Picture.isNull())
     qFatal("Tandor: no memory for the 400 x 400 picture");
   Picture.fill(Qt::white);
-  setWindowTitle(QStringLiteral("Multiple locus"));
+  // An exported picture shows the marks as the window's does.
+  Exports.DrawOver = [this](Canvas &canvas, const PixelRect &rect) {
+    Singular.DrawMarksInto(canvas, rect);
+  };
+  // "[*]" is where Qt shows the mark of unsaved changes.
+  setWindowTitle(QStringLiteral("Multiple locus[*]"));
 
   auto *client = new QWidget(this);
   client->setFixedSize(ClientWidth, StatusBarTop);
@@ -117,8 +132,20 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   InfoBar->setFixedHeight(StatusBarHeight);
   InfoBar->setFont(MakeFont({"MS Sans Serif", 13, true}));
   setStatusBar(InfoBar);
+  FileLineLabel = new QLabel(InfoBar);
+  FileLineLabel->setObjectName(QStringLiteral("FileLineLabel"));
+  InfoBar->addPermanentWidget(FileLineLabel);
+  BusySign = new QProgressBar(InfoBar);
+  BusySign->setObjectName(QStringLiteral("BusySign"));
+  BusySign->setRange(0, 0); // no share known: a moving sign
+  BusySign->setTextVisible(false);
+  BusySign->setFixedSize(60, 12);
+  BusySign->hide();
+  InfoBar->addPermanentWidget(BusySign);
+  Surface3D->Attach(Reloj, InfoBar);
 
   OnCreateForm();
+  UpdateActions();
   setFixedSize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
   move(278, 224);
 }
@@ -143,6 +170,12 @@ QLineEdit *TTandor::AddEdit(QWidget *client, DataLine line, int left, int top, i
   edit->setPalette(palette);
   edit->setProperty("Tag", static_cast<int>(line));
   Fields[line] = edit;
+  // Enter in any field is Draw It; during a run it does nothing, so that a key pressed to finish
+  // typing never stops the run.
+  connect(edit, &QLineEdit::returnPressed, this, [this] {
+    if (!G.Running)
+      Dibujala(DrawSender::Button);
+  });
   return edit;
 }
 
@@ -159,6 +192,7 @@ void TTandor::BuildControls(QWidget *client) {
   Reloj->setObjectName(QStringLiteral("Reloj"));
   Reloj->OnPaint = [this](QPainter &p) { OnPaintTandor(p); };
   Reloj->OnMouseMove = [this](Qt::MouseButtons, int x, int y) { OnMouseMoveDrawing(x, y); };
+  Reloj->OnMouseLeave = [this] { OnMouseLeaveDrawing(); };
 
   AddLabel(client, 3, 411, "x(u,v)=");
   xEdit = AddEdit(client, XLine, 50, 410, 496, "u");
@@ -212,16 +246,34 @@ void TTandor::BuildControls(QWidget *client) {
 
 void TTandor::BuildMenus() {
   QMenuBar *bar = menuBar();
-  FileMenu = bar->addMenu(QStringLiteral("File"));
+  // The menus' access keys (Alt+F, ...) underline their first letter; the texts stay as they are.
+  FileMenu = bar->addMenu(QStringLiteral("&File"));
   Open1 = FileMenu->addAction(QStringLiteral("Open..."), this, &TTandor::Abrir);
+  RecentMenu = FileMenu->addMenu(QStringLiteral("Recent Files"));
+  Recent = std::make_unique<RecentFiles>(RecentMenu,
+                                         [this](const QString &file) { OpenRecentFile(file); });
+  ExamplesSubmenu = FileMenu->addMenu(QStringLiteral("Examples"));
+  Examples = std::make_unique<ExamplesMenu>(
+      ExamplesSubmenu,
+      [this](const QString &file, const QString &text) { OpenExample(file, text); });
   Save1 = FileMenu->addAction(QStringLiteral("Save"), this, &TTandor::Guarda);
   SaveAs1 = FileMenu->addAction(QStringLiteral("Save As.."), this, &TTandor::GuardaComo);
+  ExportPicture1 = FileMenu->addAction(QStringLiteral("Export Picture..."), this,
+                                       [this] { Exports.ExportPicture(); });
+  ExportLocus1 = FileMenu->addAction(QStringLiteral("Export Locus..."), this,
+                                     [this] { Exports.ExportLocus(); });
   Print1 = FileMenu->addAction(QStringLiteral("Print..."), this, &TTandor::OnPrint);
   FileMenu->addSeparator();
   Exit1 = FileMenu->addAction(QStringLiteral("Exit"), this, &TTandor::ExecuteQuit);
+  // None of these is a key a line edit uses.
+  Open1->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+  Save1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  SaveAs1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+  Print1->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+  Exit1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
 
   // The standard edit actions work on whichever field has the focus, also during a run.
-  EditMenu = bar->addMenu(QStringLiteral("Edit"));
+  EditMenu = bar->addMenu(QStringLiteral("&Edit"));
   auto focusedEdit = [] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); };
   auto addEditAction = [&](const char *caption, const char *hint, QKeySequence::StandardKey key,
                            auto act) {
@@ -237,8 +289,11 @@ void TTandor::BuildMenus() {
   Cut1 = addEditAction("Cu&t", "Cut", QKeySequence::Cut, [](QLineEdit *e) { e->cut(); });
   Copy1 = addEditAction("&Copy", "Copy", QKeySequence::Copy, [](QLineEdit *e) { e->copy(); });
   Paste1 = addEditAction("&Paste", "Paste", QKeySequence::Paste, [](QLineEdit *e) { e->paste(); });
+  EditMenu->addSeparator();
+  CopyPicture1 =
+      EditMenu->addAction(QStringLiteral("Copy Picture"), this, [this] { Exports.CopyPicture(); });
 
-  MethodMenu = bar->addMenu(QStringLiteral("Method"));
+  MethodMenu = bar->addMenu(QStringLiteral("&Method"));
   MethodGroup = new QActionGroup(this);
   MethodGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
   auto addMethod = [&](const char *caption, int tag) {
@@ -254,11 +309,12 @@ void TTandor::BuildMenus() {
   TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
   Descent1->setChecked(true);
 
-  ViewMenu = bar->addMenu(QStringLiteral("View"));
+  ViewMenu = bar->addMenu(QStringLiteral("&View"));
   SingularPoints1 = ViewMenu->addAction(QStringLiteral("Singular Points"));
   SingularPoints1->setCheckable(true);
   SingularPoints1->setChecked(true);
   connect(SingularPoints1, &QAction::toggled, this, &TTandor::OnSingularPoints);
+  Surface3D->AddViewItems(*ViewMenu);
   ParameterAtlas1 =
       ViewMenu->addAction(QStringLiteral("Parameter Atlas..."), this, &TTandor::OpenAtlas);
   Strata1 = ViewMenu->addAction(QStringLiteral("Strata"));
@@ -273,8 +329,9 @@ void TTandor::BuildMenus() {
       StrataTimer->stop();
   });
 
-  HelpMenu = bar->addMenu(QStringLiteral("Help"));
+  HelpMenu = bar->addMenu(QStringLiteral("&Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
+  Manual1->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 void TTandor::SetButtonCaption(const QString &caption, QColor colour) {
@@ -301,6 +358,7 @@ QAction *TTandor::MethodItem(int tag) const {
 void TTandor::InitWatch() {
   G.StopRequested = false;
   G.Running = true;
+  MethodGroup->setEnabled(false);
   SetButtonCaption(QStringLiteral("Stop"), CaptionRed);
   DrawItLines->repaint();
 }
@@ -308,17 +366,26 @@ void TTandor::InitWatch() {
 void TTandor::EndWatch() {
   G.StopRequested = false;
   G.Running = false;
+  MethodGroup->setEnabled(true);
+  BusySign->hide();
   SetButtonCaption(QStringLiteral("Draw It"), CaptionNavy);
   DrawItLines->repaint();
+  // A value typed into p or q during the run was not read; it is now, so that what the field
+  // shows is what the picture and a save use.
+  if (QLineEdit *typed = std::exchange(ParameterTypedInRun, nullptr))
+    QTimer::singleShot(0, this, [this, typed] { OnChangeParameters(typed); });
 }
 
 int TTandor::ReadForm() {
   InfoBar->clearMessage();
+  FileLineLabel->clear();
+  RefusedLine.reset();
   G.FieldTexts = {};
   DataLineArray texts;
   for (std::size_t i = 0; i < texts.size(); ++i)
     texts[i] = TrimField(Fields[i]->text().toStdString());
   const int outcome = ReadData(G, Map, texts, *this);
+  LastRead = outcome;
   if (outcome != 2)
     AdjustCircleToParameters();
   return outcome;
@@ -329,7 +396,12 @@ void TTandor::Dibujala(DrawSender sender) {
     G.StopRequested = true;
     return;
   }
-  const int outcome = sender == DrawSender::None ? 1 : ReadForm();
+  int outcome = sender == DrawSender::None ? 1 : ReadForm();
+  if (outcome == 2)
+    ShowFailingField(sender);
+  // A stopped run left part of a picture: Draw It computes it again, changed fields or not.
+  if (outcome == 0 && sender == DrawSender::Button && LastRunStopped)
+    outcome = 1;
   if (outcome != 1)
     return;
   DataToLines(G);
@@ -344,17 +416,46 @@ void TTandor::Dibujala(DrawSender sender) {
     ComputeAndDraw();
   } catch (const std::exception &e) {
     // Only exhaustion of memory or the like gets here; the window must leave the running state.
+    LastRunStopped = true;
     EndWatch();
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
     CloseIfAskedDuringRun();
     return;
   }
+  LastRunStopped = G.StopRequested;
   EndWatch();
   RepaintPicture();
   G.Drawn = true;
+  PictureLow = G.DomainLow;
+  PictureHigh = G.DomainHigh;
   if (sender == DrawSender::Button)
     G.Dirty = true;
+  UpdateActions();
+  Surface3D->Follow();
   CloseIfAskedDuringRun();
+}
+
+void TTandor::UpdateActions() {
+  for (QAction *action : {Save1, SaveAs1, Print1, ExportPicture1, ExportLocus1, CopyPicture1})
+    action->setEnabled(G.Drawn);
+  setWindowModified(G.Dirty);
+}
+
+void TTandor::ShowFailingField(DrawSender sender) {
+  if (!RefusedLine)
+    return;
+  QLineEdit *field = Fields[*RefusedLine];
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
+  if (sender == DrawSender::OpenItem)
+    FileLineLabel->setText(QStringLiteral("line %1 of %2")
+                               .arg(*RefusedLine + 1)
+                               .arg(QFileInfo(QString::fromStdString(G.FileName)).fileName()));
+}
+
+void TTandor::ShowBusy() {
+  if (BusySign->isHidden())
+    BusySign->show();
 }
 
 void TTandor::ComputeAndDraw() {
@@ -402,6 +503,7 @@ void TTandor::OnMethod(QAction *item) {
 
 void TTandor::OnPaintTandor(QPainter &painter) {
   painter.drawImage(0, 0, Picture);
+  Surface3D->PaintMark(painter);
   // Only the sibling display's own repaints carry its circle; any other repaint (the window
   // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
   if (!SiblingRepaint) {
@@ -436,6 +538,7 @@ void TTandor::DrawLittleCircle(int x, int y) {
 void TTandor::OnMouseMoveDrawing(int x, int y) {
   if (G.Running)
     return;
+  Surface3D->PictureHover(x, y);
   const bool wasShown = G.SiblingShown;
   G.SiblingShown = false;
   // Before the first run no method has anything to look up.
@@ -450,8 +553,40 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
     RepaintPicture();
     SiblingRepaint = false;
   }
-  if (G.Drawn)
-    Singular.OnMouseMove(*InfoBar, x, y);
+  ShowPointer(x, y);
+}
+
+void TTandor::ShowPointer(int x, int y) {
+  const Vector2 low = G.Drawn ? PictureLow : G.DomainLow;
+  const Vector2 high = G.Drawn ? PictureHigh : G.DomainHigh;
+  std::optional<Vector2> sibling;
+  if (G.SiblingShown)
+    sibling = PointOfPixel(G.PictureRect, low, high, G.SiblingPos[0], G.SiblingPos[1]);
+  QString text =
+      QString::fromStdString(PointerReadout(PointOfPixel(G.PictureRect, low, high, x, y), sibling));
+  // A mark under the mouse says more than where the mouse is: what the point is, and its image.
+  if (const QString mark = G.Drawn ? Singular.MarkTextAt(x, y) : QString(); !mark.isEmpty())
+    text = mark;
+  // A message of the program stays until it is replaced or cleared; the count of the singular
+  // points is no message to be read once, and comes back when the mouse leaves the picture.
+  const QString shown = InfoBar->currentMessage();
+  if (!shown.isEmpty() && shown != PointerText && shown != Singular.CountText())
+    return;
+  PointerText = text;
+  InfoBar->showMessage(text);
+}
+
+void TTandor::ClearPointer() {
+  if (!PointerText.isEmpty() && InfoBar->currentMessage() == PointerText) {
+    InfoBar->clearMessage();
+    Singular.ShowCount(*InfoBar);
+  }
+  PointerText.clear();
+}
+
+void TTandor::OnMouseLeaveDrawing() {
+  ClearPointer();
+  Surface3D->PictureLeft();
 }
 
 void TTandor::OnSingularPoints(bool shown) {
@@ -537,10 +672,11 @@ void TTandor::MoveParametersTo(const Vector2 &pq) {
   if (const auto pixel = Square().PixelOf(pq))
     PintaCirculo((*pixel)[0], (*pixel)[1]);
   SetParamValue(G, Map, pq);
-  pValueEdit->setText(FourSignificantDigits(pq[0]));
-  qValueEdit->setText(FourSignificantDigits(pq[1]));
+  SetFieldText(pValueEdit, FourSignificantDigits(pq[0]));
+  SetFieldText(qValueEdit, FourSignificantDigits(pq[1]));
   G.Dirty = true;
   RunForNewParameters();
+  UpdateActions();
 }
 
 void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
@@ -554,16 +690,30 @@ void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
   PintaCirculo(x, y);
   const Vector2 pq = square.ValueAt(x, y);
   SetParamValue(G, Map, pq);
-  pValueEdit->setText(FourSignificantDigits(pq[0]));
-  qValueEdit->setText(FourSignificantDigits(pq[1]));
+  SetFieldText(pValueEdit, FourSignificantDigits(pq[0]));
+  SetFieldText(qValueEdit, FourSignificantDigits(pq[1]));
   pValueEdit->repaint();
   qValueEdit->repaint();
   G.Dirty = true;
   RunForNewParameters();
+  UpdateActions();
+}
+
+void TTandor::SetFieldText(QLineEdit *field, const QString &text) {
+  field->setText(text);
+  // A field narrower than its text shows where the cursor is: the program's values from their
+  // first character.
+  field->setCursorPosition(0);
 }
 
 void TTandor::OnChangeParameters(QLineEdit *sender) {
-  if (G.Running || !G.Drawn || (sender != pValueEdit && sender != qValueEdit))
+  if (sender != pValueEdit && sender != qValueEdit)
+    return;
+  if (G.Running) {
+    ParameterTypedInRun = sender;
+    return;
+  }
+  if (!G.Drawn)
     return;
   const bool isP = sender == pValueEdit;
   double value = 0.0;
@@ -592,9 +742,13 @@ void TTandor::OnChangeParameters(QLineEdit *sender) {
 }
 
 bool TTandor::eventFilter(QObject *watched, QEvent *event) {
-  if (event->type() == QEvent::KeyRelease && (watched == pValueEdit || watched == qValueEdit) &&
-      !static_cast<QKeyEvent *>(event)->isAutoRepeat())
-    OnChangeParameters(static_cast<QLineEdit *>(watched));
+  if (event->type() == QEvent::KeyRelease && (watched == pValueEdit || watched == qValueEdit)) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    // Enter has already drawn the fields as they stand.
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!key->isAutoRepeat() && !enter)
+      OnChangeParameters(static_cast<QLineEdit *>(watched));
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -611,7 +765,12 @@ bool TTandor::event(QEvent *event) {
 }
 
 void TTandor::ShowStatus(const std::string &text) {
+  PointerText.clear();
   InfoBar->showMessage(QString::fromStdString(text));
+}
+
+void TTandor::RefusedAt(DataLine line) {
+  RefusedLine = line;
 }
 
 void TTandor::Beep() {
@@ -631,6 +790,8 @@ bool TTandor::WriteDataList(const std::string &path) {
     return false;
   }
   G.Dirty = false;
+  Recent->Add(QString::fromStdString(path));
+  UpdateActions();
   return true;
 }
 
@@ -662,9 +823,9 @@ void TTandor::Abrir() {
     OpenDataFile(name);
 }
 
-void TTandor::OpenDataFile(const QString &path) {
+bool TTandor::OpenDataFile(const QString &path, bool remember) {
   if (G.Running)
-    return;
+    return false;
   G.FileName = path.toStdString();
   DataLineArray lines;
   try {
@@ -672,13 +833,48 @@ void TTandor::OpenDataFile(const QString &path) {
     lines = ReadDataFile(G.FileName);
   } catch (const std::exception &e) {
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
-    return;
+    return false;
   }
+  if (remember)
+    Recent->Add(path);
   for (std::size_t i = 0; i < lines.size(); ++i)
-    Fields[i]->setText(QString::fromStdString(lines[i]));
+    SetFieldText(Fields[i], QString::fromStdString(lines[i]));
   Dibujala(DrawSender::OpenItem);
   G.Dirty = false;
-  setWindowTitle(QFileInfo(path).fileName());
+  setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*]"));
+  UpdateActions();
+  return true;
+}
+
+void TTandor::OpenExample(const QString &path, const QString &text) {
+  if (G.Running || !MayReplaceProblem())
+    return;
+  // Open names the file before reading it; an example that cannot be read must not leave a
+  // Save aimed at the gallery.
+  const std::string previous = G.FileName;
+  if (!OpenDataFile(path, false)) {
+    G.FileName = previous;
+    return;
+  }
+  // An example is where the user starts, not the user's file: a later Save asks where to keep
+  // the changes rather than write into the gallery.
+  G.FileName.clear();
+  if (LastRead != 2)
+    InfoBar->showMessage(text);
+}
+
+void TTandor::OpenRecentFile(const QString &path) {
+  if (G.Running)
+    return;
+  if (!QFileInfo::exists(path)) {
+    Recent->Remove(path);
+    Dialogs->ShowError(
+        this,
+        QStringLiteral("%1: the file is no longer there; it leaves the recent files.").arg(path));
+    return;
+  }
+  if (MayReplaceProblem())
+    OpenDataFile(path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -704,7 +900,9 @@ void TTandor::OnPrint() {
       } else {
         const int W = painter.device()->width(), H = painter.device()->height();
         QtCanvas canvas(painter);
-        auto marks = [this](Canvas &c, const PixelRect &square) { Singular.DrawOnPage(c, square); };
+        auto marks = [this](Canvas &c, const PixelRect &square) {
+          Singular.DrawMarksInto(c, square);
+        };
         const std::vector<std::string> counts = Singular.PageLines();
         const PageAdditions additions{marks, counts};
         for (int copy = 0; copy < copies; ++copy) {
@@ -733,18 +931,22 @@ bool TTandor::CloseQueryClick() {
     CloseAfterRun = true;
     return false;
   }
-  if (G.Drawn && G.Dirty) {
-    switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
-    case WindowDialogs::Answer::No:
-      return true;
-    case WindowDialogs::Answer::Yes:
-      Guarda();
-      return !G.Dirty;
-    case WindowDialogs::Answer::Dismissed:
-      return false;
-    }
+  return MayReplaceProblem();
+}
+
+bool TTandor::MayReplaceProblem() {
+  if (!G.Drawn || !G.Dirty)
+    return true;
+  switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
+  case WindowDialogs::Answer::No:
+    return true;
+  case WindowDialogs::Answer::Yes:
+    Guarda();
+    return !G.Dirty;
+  case WindowDialogs::Answer::Dismissed:
+    return false;
   }
-  return true;
+  return false;
 }
 
 void TTandor::closeEvent(QCloseEvent *event) {

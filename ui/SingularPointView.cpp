@@ -14,14 +14,13 @@ namespace tandor {
 void SingularPointView::AfterRun(bool searched, const LocusSolvers &solvers, LocusMethod method,
                                  const Glob &glob, MapFunctions &map, RunControl &control) {
   Searched = searched;
-  MarkShown.clear();
   Low = glob.DomainLow;
   High = glob.DomainHigh;
   Rect = glob.PictureRect;
   if (searched)
     Analysis.Analyse(solvers, method, glob, map, control);
   else
-    Analysis.Finder.Clear();
+    Analysis.Stopped();
   // Shares the pixels until the marks are drawn: a picture without points costs no copy.
   LocusOnly = Picture;
   if (Visible)
@@ -45,7 +44,6 @@ void SingularPointView::SetShown(bool shown) {
   if (shown == Visible)
     return;
   Visible = shown;
-  MarkShown.clear();
   if (LocusOnly.isNull())
     return; // no run yet
   Picture = LocusOnly;
@@ -65,27 +63,16 @@ void SingularPointView::ShowCount(QStatusBar &bar) const {
     bar.showMessage(count);
 }
 
-void SingularPointView::OnMouseMove(QStatusBar &bar, int x, int y) {
-  std::optional<Mark> mark;
-  if (Visible && Searched)
-    mark = MarkAt(x, y, Rect, Low, High, Points());
-  if (mark) {
-    MarkShown = QString::fromStdString(MarkText(*mark));
-    bar.showMessage(MarkShown);
-    return;
-  }
-  if (MarkShown.isEmpty())
-    return;
-  if (bar.currentMessage() == MarkShown) {
-    bar.clearMessage();
-    ShowCount(bar);
-  }
-  MarkShown.clear();
+QString SingularPointView::MarkTextAt(int x, int y) const {
+  if (!Visible || !Searched)
+    return {};
+  const std::optional<Mark> mark = MarkAt(x, y, Rect, Low, High, Points());
+  return mark ? QString::fromStdString(MarkText(*mark)) : QString();
 }
 
-void SingularPointView::DrawOnPage(Canvas &canvas, const PixelRect &square) const {
+void SingularPointView::DrawMarksInto(Canvas &canvas, const PixelRect &rect) const {
   if (Visible && HaveMarks())
-    DrawSingularPoints(canvas, square, Low, High, Points());
+    DrawSingularPoints(canvas, rect, Low, High, Points());
 }
 
 std::vector<std::string> SingularPointView::PageLines() const {

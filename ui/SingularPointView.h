@@ -36,13 +36,14 @@ public:
   QString CountText() const;
   // Puts the count in the status bar, when there is one to show.
   void ShowCount(QStatusBar &bar) const;
-  // Resting the mouse on a mark shows what it is; leaving it brings the count back, unless
-  // another message has taken the bar meanwhile.
-  void OnMouseMove(QStatusBar &bar, int x, int y);
+  // What the mark under the pixel (x, y) of the picture is, with its (u, v) and (x, y, z); empty
+  // where there is no mark shown.
+  QString MarkTextAt(int x, int y) const;
 
-  // For a printed page: the marks over the locus in the page's square, the count under the
-  // problem's text; nothing while the marks are hidden.
-  void DrawOnPage(Canvas &canvas, const PixelRect &square) const;
+  // The marks over a drawing of the locus in another rectangle (a printed page's square, an
+  // export of another size), and the count for under a printed page's text; nothing while the
+  // marks are hidden.
+  void DrawMarksInto(Canvas &canvas, const PixelRect &rect) const;
   std::vector<std::string> PageLines() const;
 
   const SingularPoints &Points() const { return Analysis.Result(); }
@@ -58,7 +59,6 @@ private:
   PixelRect Rect{0, 0, 400, 400};
   bool Searched = false;
   bool Visible = true;
-  QString MarkShown; // the mark text in the status bar, empty when none
 };
 
 } // namespace tandor

@@ -73,6 +73,15 @@ TEST(Marks, TheMarkUnderTheMouse) {
   EXPECT_FALSE(MarkAt(150, 150, Picture, Low, High, SingularPoints{}));
 }
 
+TEST(Marks, TheMarkInWords) {
+  // Six significant digits and '.'; what Newton's method left at rounding level next to 0 is 0.
+  EXPECT_EQ(
+      MarkText({MarkKind::CrossCap, {-0.70710678118654757, 1.2e-17}, {-0.70710678, -0.0, 3e-14}}),
+      "cross-cap at (u, v) = (-0.707107, 0), (x, y, z) = (-0.707107, 0, 0)");
+  EXPECT_EQ(MarkText({MarkKind::TriplePoint, {1, -1}, {1234567.0, 2.5e-7, -1e300}}),
+            "triple point at (u, v) = (1, -1), (x, y, z) = (1.23457e+06, 2.5e-07, -1e+300)");
+}
+
 TEST(Marks, TheCountInWords) {
   auto with = [](std::size_t c, std::size_t t, bool curve = false) {
     SingularPoints p;

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QMenu>
+#include <QTemporaryDir>
 
 #include "WindowFixture.h"
 #include "analysis/SingularPointMarks.h"
@@ -88,22 +89,29 @@ TEST_F(SingularPointsTest, TheViewItemHidesAndShowsTheMarksAndTheCount) {
   EXPECT_EQ(Screen(), marked);
 }
 
-TEST_F(SingularPointsTest, TheMouseOnAMarkNamesItAndLeavingItBringsTheCountBack) {
+TEST_F(SingularPointsTest, TheMouseOnAMarkNamesItAndLeavingThePictureBringsTheCountBack) {
   DrawTwoCrossCaps();
   MoveMouse(Window->Reloj, LeftCap.x() + 1, LeftCap.y() - 1);
   EXPECT_EQ(Status(), "cross-cap at (u, v) = (-0.707107, 0), (x, y, z) = (-0.707107, 0, 0)");
   MoveMouse(Window->Reloj, RightCap.x(), RightCap.y());
   EXPECT_EQ(Status(), "cross-cap at (u, v) = (0.707107, 0), (x, y, z) = (0.707107, 0, 0)");
+  // Off the marks the mouse's place is read out, and once it leaves the picture the count is
+  // back.
   MoveMouse(Window->Reloj, 200, 40);
+  EXPECT_TRUE(Status().startsWith("u = 0, v = 0.8")) << Status().toStdString();
+  QEvent leave(QEvent::Leave);
+  QApplication::sendEvent(Window->Reloj, &leave);
   EXPECT_EQ(Status(), "2 cross-caps, no triple points");
 
   // Hidden marks name nothing.
   Window->SingularPoints1->trigger();
   MoveMouse(Window->Reloj, LeftCap.x(), LeftCap.y());
+  EXPECT_FALSE(Status().contains("cross-cap")) << Status().toStdString();
+  QApplication::sendEvent(Window->Reloj, &leave);
   EXPECT_EQ(Status(), "");
 }
 
-TEST_F(SingularPointsTest, AMessageAfterTheRunIsNotTakenByTheCount) {
+TEST_F(SingularPointsTest, AMessageAfterTheRunIsNotTakenByAMark) {
   DrawTwoCrossCaps();
   auto type = [&](QLineEdit *edit, const QString &text) {
     edit->setText(text.left(text.size() - 1));
@@ -111,12 +119,10 @@ TEST_F(SingularPointsTest, AMessageAfterTheRunIsNotTakenByTheCount) {
   };
   type(Window->pValueEdit, "3");
   EXPECT_EQ(Status(), "p must between bounds");
+  MoveMouse(Window->Reloj, LeftCap.x(), LeftCap.y());
+  EXPECT_EQ(Status(), "p must between bounds");
   MoveMouse(Window->Reloj, 200, 40);
   EXPECT_EQ(Status(), "p must between bounds");
-  // A mark shown and left again gives the bar back to the count.
-  MoveMouse(Window->Reloj, LeftCap.x(), LeftCap.y());
-  MoveMouse(Window->Reloj, 200, 40);
-  EXPECT_EQ(Status(), "2 cross-caps, no triple points");
 }
 
 TEST_F(SingularPointsTest, TriplePointsAreMarkedWithTrianglesAndCounted) {
@@ -161,11 +167,36 @@ TEST_F(SingularPointsTest, StopEndsTheSearchWithoutACount) {
   EXPECT_EQ(Status(), "2 cross-caps, no triple points");
 }
 
+TEST_F(SingularPointsTest, AnExportedPictureCarriesTheMarksAtItsSize) {
+  DrawTwoCrossCaps();
+  QTemporaryDir folder;
+  const QString path = folder.filePath("marks.png");
+  Dialogs->PictureTargets = {{path, 800}};
+  Window->ExportPicture1->trigger();
+  ASSERT_TRUE(Dialogs->Errors.isEmpty()) << Dialogs->Errors.join('\n').toStdString();
+  const QImage big = QImage(path).convertToFormat(QImage::Format_RGB32);
+  ASSERT_EQ(big.size(), QSize(800, 800));
+  // Twice the picture: discs of radius 6 around (117.2, 400) and (682.8, 400).
+  for (const QPoint &centre : {QPoint(117, 400), QPoint(683, 400)})
+    for (int d = -4; d <= 4; ++d) {
+      EXPECT_EQ(big.pixel(centre + QPoint(d, 0)) & 0xFFFFFF, 0u) << centre.x() << " " << d;
+      EXPECT_EQ(big.pixel(centre + QPoint(0, d)) & 0xFFFFFF, 0u) << centre.x() << " " << d;
+    }
+
+  Window->SingularPoints1->trigger();
+  Dialogs->PictureTargets = {{path, 800}};
+  Window->ExportPicture1->trigger();
+  int elsewhere = 0;
+  EXPECT_EQ(BlackPixelsNear(QImage(path).convertToFormat(QImage::Format_RGB32), {}, 0, &elsewhere),
+            0);
+  EXPECT_EQ(elsewhere, 0) << "hidden marks are not exported";
+}
+
 TEST_F(SingularPointsTest, APrintedPageCarriesTheMarksAndTheCount) {
   DrawTwoCrossCaps();
   const PixelRect square{100, 200, 2100, 2200};
   RecordingCanvas canvas;
-  Window->Singular.DrawOnPage(canvas, square);
+  Window->Singular.DrawMarksInto(canvas, square);
   ASSERT_EQ(canvas.ellipses.size(), 2u);
   // Five times the picture: radius 15 around (100 + 0.2929 * 1000, 1200).
   EXPECT_EQ(canvas.ellipses[0].left, 393 - 15);
@@ -175,7 +206,7 @@ TEST_F(SingularPointsTest, APrintedPageCarriesTheMarksAndTheCount) {
 
   Window->SingularPoints1->trigger();
   RecordingCanvas hidden;
-  Window->Singular.DrawOnPage(hidden, square);
+  Window->Singular.DrawMarksInto(hidden, square);
   EXPECT_TRUE(hidden.ellipses.empty());
   EXPECT_TRUE(Window->Singular.PageLines().empty());
 }
