@@ -2,7 +2,6 @@
 
 #include "cli/AtlasCommand.h"
 
-#include <QBuffer>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
@@ -24,6 +23,7 @@
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "problem/FileReplacement.h"
+#include "ui/PictureFiles.h"
 #include "ui/QtCanvas.h"
 
 namespace tandor {
@@ -101,12 +101,7 @@ void WriteOutputs(const AtlasFile &atlas, const Outputs &o) {
       QtCanvas canvas(painter);
       DrawAtlas(canvas, atlas);
     }
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    if (!image.save(&buffer, "PNG"))
-      throw FileError(*o.Png, "the picture could not be written");
-    ReplaceFileContents(*o.Png, std::string_view(bytes.constData(), bytes.size()));
+    WritePngImage(*o.Png, image);
   }
 }
 
