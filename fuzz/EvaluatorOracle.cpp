@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 #include "formula/CompileContext.h"
 #include "formula/EvaluatorPlan.h"
@@ -36,7 +37,7 @@ bool MovesUp(int site, int pattern) {
 constexpr int PatternCount = 4;
 constexpr double ScaleUp = 1 + 0x1p-51;
 constexpr double ScaleDown = 1 - 0x1p-52;
-constexpr double CotangentShift = 1e-300;
+constexpr long double Pi = 3.141592653589793238462643383279502884L; // FLDPI
 
 int HighestConstantSlot(const TOCFunctDDDoubleSafe &f) {
   int highest = f.ParameterCount;
@@ -70,27 +71,71 @@ bool Close(double expected, double actual, double tolerance) {
 EvaluatorOracle::EvaluatorOracle(const TOCFunctDDDoubleSafe &f) : Formula(f) {
   UpSlot = HighestConstantSlot(f) + 1;
   DownSlot = UpSlot + 1;
-  ShiftSlot = DownSlot + 1;
   // An operand's index is one byte.
-  if (ShiftSlot + f.VariableCount > 255)
+  if (DownSlot + f.VariableCount > 255)
     return;
   for (int pattern = 0; pattern < PatternCount; ++pattern) {
-    InexactCopies.push_back(Copy(Sites::Inexact, pattern, false));
-    EveryCopies.push_back(Copy(Sites::Every, pattern, false));
+    InexactCopies.push_back(Copy(Sites::Inexact, pattern));
+    EveryCopies.push_back(Copy(Sites::Every, pattern));
   }
-  EveryCopies.push_back(Copy(Sites::Every, 0, true));
+  // Each result starts where its first operand started: follow the starts on a stack.
+  const std::string &p = f.Postfix;
+  std::vector<std::size_t> stack;
+  Starts.assign(p.size(), 0);
+  for (std::size_t i = 0; i < p.size(); i += TokenLength(p, i)) {
+    const auto token = static_cast<unsigned char>(p[i]);
+    if (evaluator::IsBinaryOperator(token) && stack.size() >= 2)
+      stack.pop_back();
+    else if (token == OperandMarker || token == '1' || token == 'p')
+      stack.push_back(i);
+    Starts[i] = stack.empty() ? 0 : stack.back();
+  }
 }
 
-std::unique_ptr<TOCFunctDDDoubleSafe> EvaluatorOracle::Copy(Sites sites, int pattern,
-                                                            bool shiftCotangent) const {
-  auto copy = std::make_unique<TOCFunctDDDoubleSafe>();
-  copy->VariableCount = Formula.VariableCount;
-  copy->ParameterCount = Formula.ParameterCount;
-  copy->Constants = Formula.Constants;
-  copy->Constants.resize(static_cast<std::size_t>(ShiftSlot) + 1);
-  copy->Constants[UpSlot] = ScaleUp;
-  copy->Constants[DownSlot] = ScaleDown;
-  copy->Constants[ShiftSlot] = CotangentShift;
+std::unique_ptr<TOCFunctDDDoubleSafe> EvaluatorOracle::Program(std::string postfix) const {
+  auto program = std::make_unique<TOCFunctDDDoubleSafe>();
+  program->VariableCount = Formula.VariableCount;
+  program->ParameterCount = Formula.ParameterCount;
+  program->Constants = Formula.Constants;
+  program->Constants.resize(static_cast<std::size_t>(DownSlot) + 1);
+  program->Constants[UpSlot] = ScaleUp;
+  program->Constants[DownSlot] = ScaleDown;
+  program->Postfix = std::move(postfix);
+  return program;
+}
+
+long double EvaluatorOracle::ValueOf(std::size_t start, std::size_t end,
+                                     const double *values) const {
+  const auto part = Program(Formula.Postfix.substr(start, end - start));
+  for (int j = 1; j <= Formula.ParameterCount; ++j)
+    part->Constants[j] = Formula.Constants[j];
+  return part->EvaluateReference(values);
+}
+
+bool EvaluatorOracle::ExplainsDisagreement(const double *values) const {
+  const std::string &p = Formula.Postfix;
+  std::size_t previous = 0;
+  for (std::size_t i = 0; i < p.size(); previous = i, i += TokenLength(p, i)) {
+    const auto token = static_cast<unsigned char>(p[i]);
+    if (token == 'O' && i > 0) {
+      // A multiple of pi approached from below reduces to next to pi.
+      const long double x = ValueOf(Starts[previous], i, values);
+      const long double r = std::fabs(std::fmod(x, Pi));
+      const long double near = 1e-15L * (1 + std::fabs(x));
+      if (!(r > near && Pi - r > near))
+        return true;
+    }
+    const long double x = ValueOf(Starts[i], i + TokenLength(p, i), values);
+    const long double magnitude = std::fabs(x);
+    if (magnitude > std::numeric_limits<double>::max() ||
+        (magnitude != 0 && magnitude < std::numeric_limits<double>::min()))
+      return true;
+  }
+  return false;
+}
+
+std::unique_ptr<TOCFunctDDDoubleSafe> EvaluatorOracle::Copy(Sites sites, int pattern) const {
+  auto copy = Program({});
   const auto operand = [&](int slot) {
     copy->Postfix += static_cast<char>(OperandMarker);
     copy->Postfix += static_cast<char>(slot + Formula.VariableCount);
@@ -105,10 +150,6 @@ std::unique_ptr<TOCFunctDDDoubleSafe> EvaluatorOracle::Copy(Sites sites, int pat
     const auto token = static_cast<unsigned char>(p[i]);
     if (evaluator::IsFunctionCode(token) && IsTrigonometric(token))
       scale();
-    if (token == 'O' && shiftCotangent) {
-      operand(ShiftSlot);
-      copy->Postfix += '+';
-    }
     copy->Postfix.append(p, i, TokenLength(p, i));
     const bool function = evaluator::IsFunctionCode(token);
     if ((function && (sites == Sites::Every || IsInexactFunction(token))) ||
@@ -139,7 +180,7 @@ bool EvaluatorOracle::AllSettled(const std::vector<std::unique_ptr<TOCFunctDDDou
   return value;
 }
 
-Verdict EvaluatorOracle::Judge(const double *values) {
+Verdict EvaluatorOracle::Judge(const double *values) const {
   Verdict verdict;
   verdict.Reference = ReferenceSample(Formula, values);
   if (!CanPerturb())

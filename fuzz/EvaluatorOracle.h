@@ -13,10 +13,12 @@
 // with the reference to the tolerance; where one does, the formula is too ill-conditioned at
 // that point to tell a fault from the last bits, and that result is not compared.
 //
-// The value program and the derivative program differ by design in a few places (a quotient is
-// a * (1/b), the cotangent of an argument that reduces to 0 is 0, the two spill at different
-// points and so round different values to double). Their agreement is judged on copies that
-// scale every operation's result, and shift every cotangent's argument off zero.
+// The value program and the derivative program differ by design in a few places: a quotient is
+// a * (1/b), the cotangent of an argument that reduces to 0 is 0, and the two spill at different
+// points, so they round different values to double, and a value past the range of a double
+// becomes infinite in one and not in the other. Their agreement is expected where copies that
+// scale every operation's result stay settled; a disagreement there is a fault unless one of
+// the other two differences explains it, which is looked for only then, value by value.
 
 #include <array>
 #include <memory>
@@ -49,7 +51,8 @@ struct Verdict {
   bool ValueSettled = false;
   bool PassValueSettled = false;
   bool DerivativeSettled = false;
-  // Whether the value program must agree with the derivative program's value.
+  // Whether the value program must agree with the derivative program's value, unless
+  // ExplainsDisagreement finds a reason.
   bool AgreementSettled = false;
 };
 
@@ -61,7 +64,11 @@ public:
 
   // values holds the variable values and then their directions, as the derivative program
   // takes them.
-  Verdict Judge(const double *values);
+  Verdict Judge(const double *values) const;
+
+  // Whether a cotangent's argument reduces to zero (or next to it), or a value of the program
+  // lies past the range of a double, where a spill would make it infinite or zero.
+  bool ExplainsDisagreement(const double *values) const;
 
   // False when the program holds so many constants that no slot is left for the scale factors;
   // nothing is settled then.
@@ -69,15 +76,19 @@ public:
 
 private:
   enum class Sites { Inexact, Every };
-  std::unique_ptr<TOCFunctDDDoubleSafe> Copy(Sites sites, int pattern, bool shiftCotangent) const;
+  std::unique_ptr<TOCFunctDDDoubleSafe> Copy(Sites sites, int pattern) const;
+  std::unique_ptr<TOCFunctDDDoubleSafe> Program(std::string postfix) const;
+  long double ValueOf(std::size_t start, std::size_t end, const double *values) const;
   bool AllSettled(const std::vector<std::unique_ptr<TOCFunctDDDoubleSafe>> &copies,
                   const double *values, const Sample &reference, bool withDerivative,
                   Verdict &verdict) const;
 
   const TOCFunctDDDoubleSafe &Formula;
-  int UpSlot = 0, DownSlot = 0, ShiftSlot = 0; // Constants slots of the copies
+  int UpSlot = 0, DownSlot = 0; // Constants slots of the copies
   std::vector<std::unique_ptr<TOCFunctDDDoubleSafe>> InexactCopies;
   std::vector<std::unique_ptr<TOCFunctDDDoubleSafe>> EveryCopies;
+  // For each token of the program, where the part that computes its result starts.
+  std::vector<std::size_t> Starts;
 };
 
 } // namespace tandor::fuzzing
