@@ -14,12 +14,12 @@
 #include <string>
 #include <string_view>
 
-#include "EvaluatorOracle.h"
-#include "FuzzCheck.h"
 #include "formula/CompileContext.h"
 #include "formula/EvaluatorPlan.h"
 #include "formula/InputError.h"
 #include "formula/OCFunctDDDoubleSafe.h"
+#include "fuzz/EvaluatorOracle.h"
+#include "fuzz/FuzzCheck.h"
 
 namespace tandor::fuzzing {
 namespace {

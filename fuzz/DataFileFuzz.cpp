@@ -15,8 +15,8 @@
 #include <string>
 #include <string_view>
 
-#include "FuzzCheck.h"
 #include "formula/MapFunctions.h"
+#include "fuzz/FuzzCheck.h"
 #include "problem/DataFile.h"
 #include "problem/Glob.h"
 #include "problem/ReadData.h"

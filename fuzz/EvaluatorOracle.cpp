@@ -1,4 +1,4 @@
-#include "EvaluatorOracle.h"
+#include "fuzz/EvaluatorOracle.h"
 
 #include <algorithm>
 #include <cmath>

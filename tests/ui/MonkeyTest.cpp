@@ -224,11 +224,18 @@ public:
   int Questions = 0, Prints = 0, Errors = 0;
 
 private:
+  // A copy: a later Save writes to the file that was opened, and the tree must stay as it is.
   QString CorpusFile() {
     const QDir corpus(qEnvironmentVariable("TANDOR_SOURCE_DIR") +
                       QStringLiteral("/fuzz/corpus/datafile"));
     const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
-    return names.isEmpty() ? QString() : corpus.filePath(names[Pick(R, names.size())]);
+    if (names.isEmpty())
+      return {};
+    const QString copy = Folder + QStringLiteral("/opened.tdr");
+    QFile::remove(copy);
+    QFile::copy(corpus.filePath(names[Pick(R, names.size())]), copy);
+    QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
+    return copy;
   }
   QString GarbageFile() {
     const QString name = Folder + QStringLiteral("/garbage.tdr");
