@@ -15,6 +15,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPrinter>
+#include <QScreen>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -382,6 +383,8 @@ public:
     CloseStrayPopups();
     if (!Window->isVisible())
       Window->show();
+    if (index % 250 == 249)
+      ExpectThePictureOnTheScreen();
     return Settled();
   }
 
@@ -416,6 +419,19 @@ private:
     EXPECT_EQ(Window->DrawItLines->text(), "Draw It") << Current;
     EXPECT_EQ(Window->Picture.size(), QSize(400, 400)) << Current;
     return !G.Running && !G.StopRequested && Window->DrawItLines->text() == "Draw It";
+  }
+
+  // Whatever happened, the box shows the picture of the last run (the sibling circle aside).
+  void ExpectThePictureOnTheScreen() {
+    QApplication::processEvents();
+    if (G.SiblingShown)
+      return;
+    const QPoint at = Window->Reloj->mapTo(Window.get(), QPoint(0, 0));
+    const QImage shown = Window->screen()
+                             ->grabWindow(Window->winId(), at.x(), at.y(), 400, 400)
+                             .toImage()
+                             .convertToFormat(QImage::Format_RGB32);
+    EXPECT_TRUE(shown == Window->Picture.convertToFormat(QImage::Format_RGB32)) << Current;
   }
 
   // Each input event may start a run; each run gets its own number of polls before Stop.
