@@ -349,37 +349,7 @@ public:
     ProblemAtStart = ProblemInForce();
     watchdog.Starting(Current, ProblemAtStart);
     NewRun();
-    const int k = Pick(R, 1000);
-    if (k < 180)
-      ClickAnywhere();
-    else if (k < 280)
-      PressDrawIt();
-    else if (k < 380)
-      TypeInto(Window->Fields[static_cast<std::size_t>(Pick(R, 3))], Grammar.Formula());
-    else if (k < 460)
-      TypeInto(Window->Fields[static_cast<std::size_t>(3 + Pick(R, 8))], Grammar.Bound());
-    else if (k < 500)
-      TypeInto(Pick(R, 2) == 0 ? Window->pValueEdit : Window->qValueEdit, Grammar.ParameterValue());
-    else if (k < 570)
-      DragInParameterSquare();
-    else if (k < 660)
-      MoveOverPicture();
-    else if (k < 790)
-      PressKey();
-    else if (k < 840)
-      ChooseMethod();
-    else if (k < 870)
-      LoadKnownProblem();
-    else if (k < 960)
-      FileAction();
-    else if (k < 975)
-      EditAction();
-    else if (k < 990)
-      Close();
-    else if (k < 994)
-      OpenManual();
-    else
-      CloseManuals();
+    ChooseAndAct();
     CloseStrayPopups();
     if (!Window->isVisible())
       Window->show();
@@ -396,6 +366,47 @@ public:
   int Runs = 0, Stops = 0, Interferences = 0;
 
 private:
+  // Weights per thousand actions.
+  void ChooseAndAct() {
+    struct Choice {
+      int Weight;
+      void (Monkey::*Act)();
+    };
+    static constexpr Choice choices[] = {{180, &Monkey::ClickAnywhere},
+                                         {100, &Monkey::PressDrawIt},
+                                         {100, &Monkey::TypeFormula},
+                                         {80, &Monkey::TypeBound},
+                                         {40, &Monkey::TypeParameterValue},
+                                         {70, &Monkey::DragInParameterSquare},
+                                         {90, &Monkey::MoveOverPicture},
+                                         {130, &Monkey::PressKey},
+                                         {50, &Monkey::ChooseMethod},
+                                         {30, &Monkey::LoadKnownProblem},
+                                         {90, &Monkey::FileAction},
+                                         {15, &Monkey::EditAction},
+                                         {15, &Monkey::Close},
+                                         {4, &Monkey::OpenManual},
+                                         {6, &Monkey::CloseManuals}};
+    int k = Pick(R, 1000);
+    for (const Choice &choice : choices) {
+      if (k < choice.Weight) {
+        (this->*choice.Act)();
+        return;
+      }
+      k -= choice.Weight;
+    }
+  }
+
+  void TypeFormula() {
+    TypeInto(Window->Fields[static_cast<std::size_t>(Pick(R, 3))], Grammar.Formula());
+  }
+  void TypeBound() {
+    TypeInto(Window->Fields[static_cast<std::size_t>(3 + Pick(R, 8))], Grammar.Bound());
+  }
+  void TypeParameterValue() {
+    TypeInto(Pick(R, 2) == 0 ? Window->pValueEdit : Window->qValueEdit, Grammar.ParameterValue());
+  }
+
   // The problem of the last run, the method and the fields, for the account of a hang.
   std::string ProblemInForce() const {
     std::string text = "method " + std::to_string(Window->MethodNumber()) + ", last run:";
