@@ -1,17 +1,16 @@
 #include "cli/RenderCommand.h"
 
+#include <QIODevice>
 #include <QImage>
 #include <QPainter>
 #include <QString>
 #include <QSvgGenerator>
 
-#include <cerrno>
 #include <charconv>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
+#include <initializer_list>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -19,6 +18,7 @@
 
 #include "formula/MapFunctions.h"
 #include "problem/DataFile.h"
+#include "problem/FileReplacement.h"
 #include "problem/Glob.h"
 #include "problem/ReadData.h"
 #include "solvers/LocusRun.h"
@@ -158,12 +158,6 @@ private:
   QPoint Current;
 };
 
-class FileFailure : public std::runtime_error {
-public:
-  FileFailure(const std::string &path, const std::string &reason)
-      : std::runtime_error(path + ": " + reason) {}
-};
-
 struct Run {
   Glob glob;
   MapFunctions map;
@@ -171,10 +165,50 @@ struct Run {
   LocusMethod method = LocusMethod::None;
 };
 
+// Qt's writers want a device: this one passes what they write on to a file replacement and
+// keeps the first failure, which Qt's writers do not always report.
+class ReplacementDevice final : public QIODevice {
+public:
+  explicit ReplacementDevice(FileReplacement &file) : File(file) { open(QIODevice::WriteOnly); }
+  bool isSequential() const override { return true; }
+  std::optional<FileError> Failure;
+
+protected:
+  qint64 readData(char *, qint64) override { return -1; }
+  qint64 writeData(const char *data, qint64 size) override {
+    if (Failure)
+      return -1;
+    try {
+      File.Write(std::string_view(data, static_cast<std::size_t>(size)));
+    } catch (const FileError &e) {
+      Failure = e;
+      return -1;
+    }
+    return size;
+  }
+
+private:
+  FileReplacement &File;
+};
+
+// The target changes only when everything was written. write(device) answers whether Qt's
+// writer succeeded; a failure of the file itself is reported with the system's reason.
+template <class Writer>
+void WriteThroughQt(const std::string &path, Writer write, const char *failure) {
+  FileReplacement file(path);
+  ReplacementDevice device(file);
+  const bool written = write(device);
+  if (device.Failure)
+    throw *device.Failure;
+  if (!written)
+    throw FileError(path, failure);
+  file.Commit();
+}
+
 void WritePng(Run &run, const std::string &path, int size) {
   QImage image(size, size, QImage::Format_RGB32);
   if (image.isNull())
-    throw FileFailure(path, "there is not enough memory for a picture of this size");
+    throw FileError(path, "there is not enough memory for a picture of this size");
   image.fill(Qt::white);
   {
     QPainter painter(&image);
@@ -182,26 +216,32 @@ void WritePng(Run &run, const std::string &path, int size) {
     canvas.SetBrush(White);
     run.solvers.Draw(run.method, canvas, {0, 0, size, size}, true, run.glob);
   }
-  if (!image.save(QString::fromStdString(path), "PNG"))
-    throw FileFailure(path, "the picture could not be written");
+  WriteThroughQt(
+      path, [&](QIODevice &device) { return image.save(&device, "PNG"); },
+      "the picture could not be written");
 }
 
-void WriteSvg(Run &run, const std::string &path, int size) {
+bool DrawSvg(Run &run, QIODevice &device, int size) {
   QSvgGenerator generator;
-  generator.setFileName(QString::fromStdString(path));
+  generator.setOutputDevice(&device);
   generator.setSize(QSize(size, size));
   generator.setViewBox(QRect(0, 0, size, size));
   generator.setTitle("Double-point locus");
   QPainter painter;
   if (!painter.begin(&generator))
-    throw FileFailure(path, std::strerror(errno));
+    return false;
   {
     VectorCanvas canvas(painter);
     canvas.SetBrush(White);
     run.solvers.Draw(run.method, canvas, {0, 0, size, size}, false, run.glob);
   }
-  if (!painter.end())
-    throw FileFailure(path, "the drawing could not be written");
+  return painter.end();
+}
+
+void WriteSvg(Run &run, const std::string &path, int size) {
+  WriteThroughQt(
+      path, [&](QIODevice &device) { return DrawSvg(run, device, size); },
+      "the drawing could not be written");
 }
 
 std::string Number17(double value) {
@@ -211,27 +251,51 @@ std::string Number17(double value) {
   return std::string(buffer, result.ptr);
 }
 
+// Rows go out in blocks: a large locus needs neither a write per row nor all of its text in
+// memory at once.
+class BlockWriter {
+public:
+  explicit BlockWriter(FileReplacement &file) : File(file) {}
+  void Row(std::initializer_list<std::string> cells) {
+    const char *separator = "";
+    for (const std::string &cell : cells) {
+      Block += separator;
+      Block += cell;
+      separator = ",";
+    }
+    Block += '\n';
+    if (Block.size() >= BlockSize)
+      Flush();
+  }
+  void Flush() {
+    File.Write(Block);
+    Block.clear();
+  }
+
+private:
+  static constexpr std::size_t BlockSize = 1 << 16;
+  FileReplacement &File;
+  std::string Block;
+};
+
 void WriteCsv(const Run &run, const std::string &path) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out)
-    throw FileFailure(path, std::strerror(errno));
+  FileReplacement file(path);
+  BlockWriter out(file);
   const LocusMethodSolver *solver = run.solvers.Solver(run.method);
   if (const auto *trace = solver->TracePoints(run.glob)) {
-    out << "piece_start,u1,v1,u2,v2\n";
+    out.Row({"piece_start", "u1", "v1", "u2", "v2"});
     for (const TracePoint &t : *trace)
-      out << t.PieceStart << ',' << Number17(t.Pair[0]) << ',' << Number17(t.Pair[1]) << ','
-          << Number17(t.Pair[2]) << ',' << Number17(t.Pair[3]) << '\n';
+      out.Row({std::to_string(t.PieceStart), Number17(t.Pair[0]), Number17(t.Pair[1]),
+               Number17(t.Pair[2]), Number17(t.Pair[3])});
   } else {
-    out << "u1,v1,u2,v2\n";
+    out.Row({"u1", "v1", "u2", "v2"});
     for (std::size_t i = 0; i < solver->SegmentCount(); ++i) {
       const Vector4 s = solver->Segment(i);
-      out << Number17(s[0]) << ',' << Number17(s[1]) << ',' << Number17(s[2]) << ','
-          << Number17(s[3]) << '\n';
+      out.Row({Number17(s[0]), Number17(s[1]), Number17(s[2]), Number17(s[3])});
     }
   }
-  out.flush();
-  if (!out)
-    throw FileFailure(path, std::strerror(errno));
+  out.Flush();
+  file.Commit();
 }
 
 void WriteStats(const Run &run, std::ostream &out, double seconds) {
@@ -278,14 +342,12 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
     return 3;
   }
 
+  // Ctrl+C stops the computation, and what was found is still written whole: the handler stays
+  // in place until the outputs are out.
+  InterruptControl interrupt;
   run->map.Evaluations = 0;
   const auto start = std::chrono::steady_clock::now();
-  {
-    std::optional<InterruptControl> interrupt;
-    if (control == nullptr)
-      control = &interrupt.emplace();
-    run->solvers.Compute(run->method, run->glob, run->map, *control);
-  }
+  run->solvers.Compute(run->method, run->glob, run->map, control ? *control : interrupt);
   const double seconds =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
@@ -296,7 +358,7 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
       WriteSvg(*run, *o.Svg, o.Size);
     if (o.Csv)
       WriteCsv(*run, *o.Csv);
-  } catch (const FileFailure &e) {
+  } catch (const FileError &e) {
     err << "tandor-cli: " << e.what() << "\n";
     return 1;
   }

@@ -22,7 +22,8 @@ private:
 // tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q] [--png OUT.png]
 //   [--svg OUT.svg] [--size N] [--csv OUT.csv] [--stats]
 // argv[0] is "render", the options follow. Returns the exit status: 0 done, 1 input or file error,
-// 2 usage error, 3 method not available. control (if given) replaces the Ctrl+C handling.
+// 2 usage error, 3 method not available. control (if given) replaces Ctrl+C as the stop check;
+// Ctrl+C is caught either way until the outputs are written.
 int RunRender(int argc, char **argv, std::ostream &out, std::ostream &err,
               RunControl *control = nullptr);
 

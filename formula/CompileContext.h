@@ -116,9 +116,12 @@ StageResult TokeniseFormula(CompileContext &context);
 struct NumberRead {
   StageResult Failure;
   double Value = 0.0;
-  std::size_t Length = 0; // bytes of the run of digits and points
+  std::size_t Length = 0; // bytes of the run of digits and points, and of its exponent
 };
 NumberRead ReadNumber(std::string_view text);
+// Bytes of the exponent "E", an optional sign and digits at the start of text; 0 when text does
+// not start with one.
+std::size_t ExponentLength(std::string_view text);
 // Empty on failure; followed is cleared unless the name ends in a function spelling.
 std::string SplitLetters(std::string_view name, bool &followed, std::string_view letters);
 // The code letter of a spelling, or 0 when there is none.

@@ -386,12 +386,22 @@ private:
     L(multiply);
   }
 
+  // sign(x) ln(|x| + sqrt(x^2 + 1)), as the value evaluator computes it: for x far below 0,
+  // x + sqrt(x^2 + 1) cancels to nothing. The flags of the first comparison survive the
+  // arithmetic and decide the sign; the slope 1/sqrt(x^2 + 1) is even.
   void HyperbolicArcSine() {
+    Xbyak::Label keepSign;
+    fldz();
+    fcomip(st0, st1);
+    fabs();
     RootOfSquarePlusOne();
     fld(st0);
     fxch(st2);
     faddp(st1, st0);
     NaturalLog();
+    jbe(keepSign);
+    fchs();
+    L(keepSign);
     fxch(st1);
     fld1();
     fdivrp(st1, st0);

@@ -26,6 +26,12 @@ struct Normaliser {
   bool NeedsProductBeforeLetter() const {
     return Last == ')' || IsDigit(Last) || (IsLetter(Last) && Previous == ' ');
   }
+  // The exponent of the number just written (E, sign, digits), copied as it stands: no '*'
+  // before the E or the digits, and its minus is no unary minus.
+  void WriteExponent(std::string_view exponent) {
+    Out += exponent;
+    Last = Previous = exponent.back();
+  }
   // False for a character outside the language.
   bool Read(char c);
 };
@@ -99,14 +105,20 @@ StageResult NormaliseFormula(CompileContext &context) {
   context.UpperText = UpperCase(context.WorkText);
   if (context.UpperText.empty())
     return CompilerMessages::NothingWritten;
+  const std::string_view text = context.UpperText;
   Normaliser n;
-  n.Out.reserve(context.UpperText.size() * 2);
-  for (char c : context.UpperText) {
-    if (n.Depth < 0)
-      break;
-    if (!n.Read(c))
+  n.Out.reserve(text.size() * 2);
+  for (std::size_t i = 0; i < text.size() && n.Depth >= 0;) {
+    // An exponent follows the last digit of its number directly, as in 1E-6 or 2.5e+300.
+    const std::size_t exponent = IsDigit(n.Previous) ? ExponentLength(text.substr(i)) : 0;
+    if (exponent > 0) {
+      n.WriteExponent(text.substr(i, exponent));
+      i += exponent;
+      continue;
+    }
+    if (!n.Read(text[i]))
       return CompilerMessages::CharacterNotAllowed;
-    n.Previous = c;
+    n.Previous = text[i++];
   }
   if (n.Depth != 0)
     return CompilerMessages::Parentheses;

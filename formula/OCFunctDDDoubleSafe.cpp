@@ -59,7 +59,13 @@ StageResult PrepareCompile(CompileContext &context, std::string_view variables,
 
 namespace {
 
+// Parsing no longer recurses, but its time grows with the nesting, and absurd nesting (typed,
+// or grown by chains of powers) is refused anyway.
 constexpr int MaxNesting = 5000;
+// The evaluators keep the values waiting for an operator beyond the eight x87 registers on the
+// machine stack, eight bytes each: the limit keeps that within 256 KB, small beside a worker
+// thread's stack. Only long chains of powers (u^u^u^...) reach it; nesting stops at MaxNesting.
+constexpr int MaxEvaluationDepth = 1 << 15;
 
 int NestingDepth(std::string_view tokens) {
   int depth = 0, deepest = 0;
@@ -87,13 +93,17 @@ StageResult TranslateFormula(CompileContext &context, bool &linear) {
     return failure;
   if (failure = CheckSyntax(context.WorkText); !failure.empty())
     return failure;
+  // Expansion only deepens the nesting: refusing first spares it a text it would scan in
+  // quadratic time.
+  if (NestingDepth(context.WorkText) > MaxNesting)
+    return CompilerMessages::Parentheses;
   ExpandIntegerPowers(context);
-  // The parser recurses once per level of parentheses; a bound keeps absurd nesting (typed, or
-  // grown by chains of powers) from exhausting the machine stack.
   if (NestingDepth(context.WorkText) > MaxNesting)
     return CompilerMessages::Parentheses;
   context.Formula.Postfix.clear();
   ParseSum(context.WorkText, context.Formula.Postfix);
+  if (context.Formula.MaxStackDepth() > MaxEvaluationDepth)
+    return CompilerMessages::Parentheses;
   return {};
 }
 

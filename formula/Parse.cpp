@@ -1,4 +1,6 @@
+#include <algorithm>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
 #include <vector>
@@ -156,17 +158,15 @@ void ExpandIntegerPowers(CompileContext &context) {
   if (text.size() < 3)
     return;
   std::size_t i = TokenLength(text, 0);
-  while (i < text.size()) {
+  // No expansion makes the text longer than the bound, so a text at the bound stays as it is;
+  // leaving at once spares scanning every exponent of a long text.
+  while (i < text.size() && text.size() < MaxExpandedLength) {
     if (text[i] != '^' || i + 1 >= text.size()) {
       i += TokenLength(text, i);
       continue;
     }
     const ScanStop exponentEnd = ScanForward(i + 1, text, "+-*/^");
     const std::size_t e = exponentEnd.End;
-    if (text.size() >= MaxExpandedLength) {
-      ++i;
-      continue;
-    }
     const IntegerPower power =
         IntegerExponent(std::string_view(text).substr(i + 1, e - i), context);
     // The base stops at '^' only through the exponent it belongs to: an earlier, unexpanded
@@ -191,69 +191,170 @@ void ExpandIntegerPowers(CompileContext &context) {
 
 namespace {
 
-// Operands separated by operators of one precedence, grouped to the left: each operand's
-// postfix, then the operator that joins it to what came before.
-void ParseLeftToRight(std::string_view s, std::string_view operators,
-                      void (*parseOperand)(std::string_view, std::string &), std::string &out) {
-  if (s.empty())
-    return;
-  ScanStop stop = ScanForward(0, s, operators);
-  parseOperand(s.substr(0, stop.End + 1), out);
-  while (stop.Stop != 0) {
-    const char op = stop.Stop;
-    const std::size_t start = stop.End + 2;
-    stop = ScanForward(start, s, operators);
-    parseOperand(s.substr(start, stop.End + 1 - start), out);
-    out += op;
+enum class ParseLevel : uint8_t { Sum, Product, Power, Primary, Emit };
+
+// Work still to do: a token string to parse at a level, or postfix text to append.
+struct ParseTask {
+  ParseLevel Level;
+  std::string_view Text;
+};
+
+constexpr std::string_view PowerTokens = "F*C";
+
+constexpr std::size_t NoPartner = std::numeric_limits<std::size_t>::max();
+
+// The recursive descent ParseSum -> ParseProduct -> ParsePower -> ParsePrimary -> ParseSum, run on
+// a stack of pending work held on the heap: each level of parentheses costs a few tasks there and
+// nothing on the machine stack, so nesting is as safe on a small worker thread, or under a
+// sanitizer's large frames, as on the main thread. The postfix output is appended in the order
+// the recursion would append it; a task's parts are therefore pushed last part first.
+class Parser {
+public:
+  explicit Parser(std::string &out) : Out(out) {}
+
+  void Run(ParseLevel level, std::string_view s) {
+    PairParentheses(s);
+    Pending.push_back({level, s});
+    while (!Pending.empty()) {
+      const ParseTask task = Pending.back();
+      Pending.pop_back();
+      Step(task);
+    }
   }
-}
+
+private:
+  // Partner[i] is the index of the ')' that closes the '(' at i, over the whole text.
+  void PairParentheses(std::string_view whole) {
+    Whole = whole;
+    Partner.assign(whole.size(), NoPartner);
+    std::vector<std::size_t> open;
+    for (std::size_t i = 0; i < whole.size(); i += TokenLength(whole, i)) {
+      if (whole[i] == '(') {
+        open.push_back(i);
+      } else if (whole[i] == ')' && !open.empty()) {
+        Partner[open.back()] = i;
+        open.pop_back();
+      }
+    }
+  }
+
+  // ScanForward on a part of the text, jumping over each parenthesised group instead of walking
+  // through it: every token is read by its own level only, so the parse stays linear however
+  // deep the nesting. Where a group is not closed inside s, nothing stops the scan, as there.
+  ScanStop Scan(std::size_t start, std::string_view s, std::string_view set) const {
+    const std::size_t offset = static_cast<std::size_t>(s.data() - Whole.data());
+    for (std::size_t i = start; i < s.size(); i += TokenLength(s, i)) {
+      const char c = s[i];
+      if (static_cast<unsigned char>(c) == OperandMarker)
+        continue;
+      if (c == '(') {
+        const std::size_t close = Partner[offset + i];
+        if (close == NoPartner || close - offset >= s.size())
+          break;
+        i = close - offset; // the step leaves the group's ')'
+      } else if (c == ')' || InSet(c, set)) {
+        return {i - 1, c};
+      }
+    }
+    return {s.size() - 1, 0};
+  }
+
+  void Step(const ParseTask &task) {
+    switch (task.Level) {
+    case ParseLevel::Sum:
+      LeftToRight(task.Text, "+-", ParseLevel::Product);
+      break;
+    case ParseLevel::Product:
+      LeftToRight(task.Text, "*/", ParseLevel::Power);
+      break;
+    case ParseLevel::Power:
+      Power(task.Text);
+      break;
+    case ParseLevel::Primary:
+      Primary(task.Text);
+      break;
+    case ParseLevel::Emit:
+      Out += task.Text;
+      break;
+    }
+  }
+
+  // Operands separated by operators of one precedence, grouped to the left: each operand's
+  // postfix, then the operator that joins it to what came before.
+  void LeftToRight(std::string_view s, std::string_view operators, ParseLevel operand) {
+    if (s.empty())
+      return;
+    const std::size_t first = Pending.size();
+    ScanStop stop = Scan(0, s, operators);
+    Pending.push_back({operand, s.substr(0, stop.End + 1)});
+    while (stop.Stop != 0) {
+      const std::size_t op = stop.End + 1;
+      const std::size_t start = stop.End + 2;
+      stop = Scan(start, s, operators);
+      Pending.push_back({operand, s.substr(start, stop.End + 1 - start)});
+      Pending.push_back({ParseLevel::Emit, s.substr(op, 1)});
+    }
+    std::reverse(Pending.begin() + static_cast<std::ptrdiff_t>(first), Pending.end());
+  }
+
+  // a^b^c groups to the left, ((a^b)^c), and each power is exp(exponent * ln base) with the
+  // exponent computed first: the pieces come out last to first, then one "F*C" per '^'.
+  void Power(std::string_view s) {
+    if (s.empty())
+      return;
+    if (s.front() == '#') {
+      Pending.push_back({ParseLevel::Emit, s.substr(0, 1)});
+      s.remove_prefix(1);
+    }
+    const std::size_t firstPiece = Pending.size();
+    for (std::size_t start = 0;;) {
+      const ScanStop stop = Scan(start, s, "^");
+      Pending.push_back({ParseLevel::Primary, s.substr(start, stop.End + 1 - start)});
+      if (stop.Stop == 0)
+        break;
+      start = stop.End + 2;
+    }
+    const std::size_t powers = Pending.size() - firstPiece - 1;
+    Pending.insert(Pending.begin() + static_cast<std::ptrdiff_t>(firstPiece), powers,
+                   ParseTask{ParseLevel::Emit, PowerTokens});
+  }
+
+  void Primary(std::string_view s) {
+    if (s.empty())
+      return;
+    const unsigned char c = static_cast<unsigned char>(s.front());
+    if (c == '(') {
+      Pending.push_back({ParseLevel::Sum, s.substr(1, s.size() - 2)});
+    } else if (TokenClass(c) == TokenKind::Function && s.size() >= 3) {
+      Pending.push_back({ParseLevel::Emit, s.substr(0, 1)});
+      Pending.push_back({ParseLevel::Sum, s.substr(2, s.size() - 3)});
+    } else {
+      Out += s;
+    }
+  }
+
+  std::string &Out;
+  std::vector<ParseTask> Pending;
+  std::string_view Whole;
+  std::vector<std::size_t> Partner;
+};
 
 } // namespace
 
 void ParseSum(std::string_view s, std::string &out) {
-  ParseLeftToRight(s, "+-", ParseProduct, out);
+  Parser(out).Run(ParseLevel::Sum, s);
 }
 
 void ParseProduct(std::string_view s, std::string &out) {
-  ParseLeftToRight(s, "*/", ParsePower, out);
+  Parser(out).Run(ParseLevel::Product, s);
 }
 
 void ParsePower(std::string_view s, std::string &out) {
-  if (s.empty())
-    return;
-  const bool negate = s.front() == '#';
-  if (negate)
-    s.remove_prefix(1);
-  // a^b^c groups to the left, ((a^b)^c), and each power is exp(exponent * ln base) with the
-  // exponent computed first: the pieces come out last to first, then one "F*C" per '^'.
-  std::vector<std::string_view> pieces;
-  for (std::size_t start = 0;;) {
-    const ScanStop stop = ScanForward(start, s, "^");
-    pieces.push_back(s.substr(start, stop.End + 1 - start));
-    if (stop.Stop == 0)
-      break;
-    start = stop.End + 2;
-  }
-  for (auto piece = pieces.rbegin(); piece != pieces.rend(); ++piece)
-    ParsePrimary(*piece, out);
-  for (std::size_t n = 1; n < pieces.size(); ++n)
-    out += "F*C";
-  if (negate)
-    out += '#';
+  Parser(out).Run(ParseLevel::Power, s);
 }
 
 void ParsePrimary(std::string_view s, std::string &out) {
-  if (s.empty())
-    return;
-  const unsigned char c = static_cast<unsigned char>(s.front());
-  if (c == '(') {
-    ParseSum(s.substr(1, s.size() - 2), out);
-  } else if (TokenClass(c) == TokenKind::Function && s.size() >= 3) {
-    ParseSum(s.substr(2, s.size() - 3), out);
-    out += static_cast<char>(c);
-  } else {
-    out += s;
-  }
+  Parser(out).Run(ParseLevel::Primary, s);
 }
 
 } // namespace tandor

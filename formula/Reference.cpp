@@ -222,8 +222,11 @@ ValueAndSlope DerivativeOfFunction(unsigned char code, Real x) {
     return {HalveByScale(NaturalLog(plus / minus)), -(-1 / product)};
   }
   case 'R': {
-    const Real root = std::sqrt(x * x + 1);
-    return {NaturalLog(root + x), 1 / root};
+    const bool keepSign = JumpBelowEqual(0, x);
+    const Real a = std::fabs(x);
+    const Real root = std::sqrt(a * a + 1);
+    const Real result = NaturalLog(a + root);
+    return {keepSign ? result : -result, 1 / root};
   }
   default:
     return {QuietNaN, QuietNaN};

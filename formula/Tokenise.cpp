@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <charconv>
 #include <limits>
 #include <vector>
@@ -11,12 +12,28 @@ namespace {
 // Operand indices must stay below the marker byte and fit the 8-bit constant counter.
 constexpr int OperandLimit = 254;
 
-// A run whose value does not fit a double: overflow is infinite, underflow is zero.
-double OutOfRangeValue(std::string_view run) {
-  std::size_t i = 0;
-  while (i < run.size() && run[i] == '0')
-    ++i;
-  return i < run.size() && run[i] != '.' ? std::numeric_limits<double>::infinity() : 0.0;
+// Cap on the magnitude of a decimal exponent while it is read: far beyond any double.
+constexpr long long ExponentCap = 1'000'000'000;
+
+long long ExponentValue(std::string_view exponent) {
+  long long value = 0;
+  for (char c : exponent.substr(exponent.find_first_of("0123456789")))
+    value = std::min(value * 10 + (c - '0'), ExponentCap);
+  return exponent.find('-') != std::string_view::npos ? -value : value;
+}
+
+// A number whose value does not fit a double: overflow is infinite, underflow is zero. The
+// decimal exponent of its first significant digit tells which.
+double OutOfRangeValue(std::string_view mantissa, std::string_view exponent) {
+  const std::size_t first = mantissa.find_first_not_of("0.");
+  if (first == std::string_view::npos)
+    return 0.0;
+  const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+  long long scale = first < point ? static_cast<long long>(point - first) - 1
+                                  : -static_cast<long long>(first - point);
+  if (!exponent.empty())
+    scale += ExponentValue(exponent);
+  return scale > 0 ? std::numeric_limits<double>::infinity() : 0.0;
 }
 
 void WriteOperand(std::string &out, int index) {
@@ -49,6 +66,25 @@ StageResult WriteNumber(CompileContext &context, double value, std::string &out)
 
 } // namespace
 
+// The data file writes numbers in the general format, 1E-6 or -2.5E300, so the reader must take
+// them back. Giving "E" a meaning after a number changes no text that compiles without it:
+// normalisation puts '*' between a digit and a letter, so E would begin a name; when a digit or
+// a sign follows the E, that name is the single letter E, and it cannot be followed by '('. E is
+// neither a variable nor a parameter (both are letters from P to Z), nor the I of PI, so that
+// name was always refused with "Some function or variable was miswritten.". Texts such as 2e,
+// 2exp(u) or 2 e keep their meaning (and their message).
+std::size_t ExponentLength(std::string_view text) {
+  if (text.empty() || text[0] != 'E')
+    return 0;
+  std::size_t i = 1;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-'))
+    ++i;
+  const std::size_t digits = i;
+  while (i < text.size() && IsDigit(text[i]))
+    ++i;
+  return i > digits ? i : 0;
+}
+
 NumberRead ReadNumber(std::string_view text) {
   NumberRead read;
   int points = 0;
@@ -57,16 +93,25 @@ NumberRead ReadNumber(std::string_view text) {
       ++points;
     ++read.Length;
   }
-  const std::string_view run = text.substr(0, read.Length);
-  if (run.empty() || points > 1 || run.back() == '.') {
+  const std::string_view mantissa = text.substr(0, read.Length);
+  if (mantissa.empty() || points > 1 || mantissa.back() == '.') {
     read.Failure = CompilerMessages::MiswrittenNumber;
     return read;
   }
+  const std::size_t exponentLength = ExponentLength(text.substr(read.Length));
+  read.Length += exponentLength;
+  // The exponent is whole and comes once: 1E5.5 and 1E5E5 are no numbers.
+  if (exponentLength > 0 && read.Length < text.size() &&
+      (text[read.Length] == '.' || text[read.Length] == 'E')) {
+    read.Failure = CompilerMessages::MiswrittenNumber;
+    return read;
+  }
+  const std::string_view run = text.substr(0, read.Length);
   // from_chars reads '.' as the decimal point whatever the locale.
   const auto [end, error] =
-      std::from_chars(run.data(), run.data() + run.size(), read.Value, std::chars_format::fixed);
+      std::from_chars(run.data(), run.data() + run.size(), read.Value, std::chars_format::general);
   if (error == std::errc::result_out_of_range)
-    read.Value = OutOfRangeValue(run);
+    read.Value = OutOfRangeValue(mantissa, run.substr(mantissa.size()));
   return read;
 }
 

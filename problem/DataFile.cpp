@@ -5,9 +5,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace tandor {
@@ -16,59 +15,6 @@ namespace {
 
 std::string SystemReason(int error) {
   return std::strerror(error);
-}
-
-// Closes the descriptor and, unless released, removes the temporary file it was made for.
-class TemporaryFile {
-public:
-  explicit TemporaryFile(std::string target) : Name(std::move(target) + ".XXXXXX") {
-    Descriptor = mkstemp(Name.data());
-  }
-  ~TemporaryFile() {
-    if (Descriptor >= 0)
-      close(Descriptor);
-    if (!Released && Descriptor != -2)
-      unlink(Name.c_str());
-  }
-  TemporaryFile(const TemporaryFile &) = delete;
-  TemporaryFile &operator=(const TemporaryFile &) = delete;
-
-  std::string Name;
-  int Descriptor = -1;
-  bool Released = false;
-};
-
-bool WriteAll(int fd, const std::string &text) {
-  std::size_t done = 0;
-  while (done < text.size()) {
-    const ssize_t n = write(fd, text.data() + done, text.size() - done);
-    if (n < 0) {
-      if (errno == EINTR)
-        continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// The file a save replaces: a symbolic link is followed, so the link stays a link.
-std::string ResolvedTarget(const std::string &path) {
-  char resolved[PATH_MAX];
-  struct stat info {};
-  if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode) &&
-      realpath(path.c_str(), resolved) != nullptr)
-    return resolved;
-  return path;
-}
-
-mode_t ModeForNewFile(const std::string &target) {
-  struct stat info {};
-  if (stat(target.c_str(), &info) == 0)
-    return info.st_mode & 07777;
-  const mode_t mask = umask(0);
-  umask(mask);
-  return 0666 & ~mask;
 }
 
 std::string ReadWholeFile(const std::string &path) {
@@ -117,24 +63,7 @@ void WriteDataFile(const std::string &path, const DataLineArray &lines) {
     text += line;
     text += "\r\n";
   }
-  const std::string target = ResolvedTarget(path);
-  const mode_t mode = ModeForNewFile(target);
-  TemporaryFile temporary(target);
-  if (temporary.Descriptor < 0) {
-    const int error = errno;
-    temporary.Descriptor = -2; // nothing was created, nothing to remove
-    throw DataFileError(path, SystemReason(error));
-  }
-  if (!WriteAll(temporary.Descriptor, text) || fchmod(temporary.Descriptor, mode) != 0 ||
-      fsync(temporary.Descriptor) != 0)
-    throw DataFileError(path, SystemReason(errno));
-  const int fd = temporary.Descriptor;
-  temporary.Descriptor = -1;
-  if (close(fd) != 0)
-    throw DataFileError(path, SystemReason(errno));
-  if (rename(temporary.Name.c_str(), target.c_str()) != 0)
-    throw DataFileError(path, SystemReason(errno));
-  temporary.Released = true;
+  ReplaceFileContents(path, text);
 }
 
 DataLineArray ReadDataFile(const std::string &path) {
@@ -142,7 +71,10 @@ DataLineArray ReadDataFile(const std::string &path) {
   if (content.find('\0') != std::string::npos)
     throw DataFileError(path, "it is a binary file, not a data file");
   DataLineArray lines;
-  std::size_t count = 0, start = 0;
+  // Some editors begin a UTF-8 file with a byte-order mark; it is no part of the first formula.
+  constexpr std::string_view ByteOrderMark = "\xEF\xBB\xBF";
+  std::size_t count = 0;
+  std::size_t start = content.starts_with(ByteOrderMark) ? ByteOrderMark.size() : 0;
   while (count < lines.size() && start < content.size()) {
     std::size_t end = content.find('\n', start);
     const std::size_t next = end == std::string::npos ? content.size() : end + 1;

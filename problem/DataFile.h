@@ -3,21 +3,14 @@
 // window and tandor-cli choose the path and show the error.
 
 #include <cstddef>
-#include <stdexcept>
 #include <string>
 
+#include "problem/FileReplacement.h"
 #include "problem/Glob.h"
 
 namespace tandor {
 
-// A file that could not be read or written: which file, and why.
-class DataFileError : public std::runtime_error {
-public:
-  DataFileError(const std::string &path, const std::string &reason)
-      : std::runtime_error(path + ": " + reason), Path(path), Reason(reason) {}
-  std::string Path;
-  std::string Reason;
-};
+using DataFileError = FileError;
 
 // Larger files are refused unread: a problem is thirteen short lines.
 inline constexpr std::size_t MaxDataFileSize = 1 << 20;

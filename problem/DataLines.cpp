@@ -2,6 +2,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <string>
+#include <string_view>
 #include <system_error>
 
 #include "problem/Glob.h"
@@ -11,6 +12,8 @@ namespace tandor {
 namespace {
 
 constexpr int SignificantDigits = 15;
+// 1.79769313486231E308, the largest number of 15 digits that a double can hold.
+constexpr std::string_view LargestFiniteDigits = "179769313486231";
 
 // The digits of |value| rounded to 15 significant digits, without trailing zeros, and the
 // decimal exponent of the first one: 1234.5 gives ("12345", 3).
@@ -66,7 +69,11 @@ std::string FormatDataNumber(double value) {
     return value > 0 ? "INF" : "-INF";
   if (value == 0)
     return "0";
-  const Decimal d = RoundedDigits(std::fabs(value));
+  Decimal d = RoundedDigits(std::fabs(value));
+  // The largest doubles round to 1.79769313486232E308, beyond the largest double: read back,
+  // that would be infinite. They are written as the largest 15-digit number below it.
+  if (d.Exponent == 308 && d.Digits > LargestFiniteDigits)
+    d.Digits = LargestFiniteDigits;
   const bool scientific = d.Exponent < -5 || d.Exponent >= SignificantDigits;
   std::string text = value < 0 ? "-" : "";
   text.append(scientific ? Scientific(d) : Fixed(d));

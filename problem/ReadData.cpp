@@ -21,11 +21,16 @@ const char *const RangeMessages[] = {
     "The minimum of 'q' must be less than its maximum",
 };
 
+// A range with an infinite end (a typed 1E400, or 10 to the 5000th) holds no problem the methods
+// can trace, and could not be written into a data file and read back: it fails the test of its
+// own variable. Between finite ends p and q are finite too. Written so that a value that is not
+// a number fails the comparison it takes part in.
 void CheckValues(const std::array<double, 10> &values) {
-  // Written so that a value that is not a number fails the test it takes part in.
-  for (int k = 0; k < 4; ++k)
-    if (!(values[2 * k] < values[2 * k + 1]))
+  for (int k = 0; k < 4; ++k) {
+    const double low = values[2 * k], high = values[2 * k + 1];
+    if (!(std::isfinite(low) && std::isfinite(high) && low < high))
       throw InputError(RangeMessages[k]);
+  }
   if (!(values[Value(PMin)] <= values[Value(PValue)] &&
         values[Value(PValue)] <= values[Value(PMax)]))
     throw InputError("p must be between its min and its max");

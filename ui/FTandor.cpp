@@ -12,7 +12,9 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolButton>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <exception>
@@ -51,6 +53,15 @@ public:
 private:
   Glob &G;
 };
+
+// The parameter at fraction of the way from low to high, computed as the drag always has; across
+// a range wider than the largest double that overflows, and the point is then taken between the
+// ends without their difference, so that no infinite p or q reaches the methods or a data file.
+double PointOfRange(double computed, double low, double high, double fraction) {
+  if (std::isfinite(computed))
+    return computed;
+  return std::clamp(low * (1 - fraction) + high * fraction, low, high);
+}
 
 } // namespace
 
@@ -313,6 +324,7 @@ void TTandor::Dibujala(DrawSender sender) {
     // Only exhaustion of memory or the like gets here; the window must leave the running state.
     EndWatch();
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
+    CloseIfAskedDuringRun();
     return;
   }
   EndWatch();
@@ -320,6 +332,7 @@ void TTandor::Dibujala(DrawSender sender) {
   G.Drawn = true;
   if (sender == DrawSender::Button)
     G.Dirty = true;
+  CloseIfAskedDuringRun();
 }
 
 void TTandor::ComputeAndDraw() {
@@ -470,8 +483,10 @@ void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
   if (!(0 < x && x < 128 && 0 < y && y < 128))
     return;
   PintaCirculo(x, y);
-  const double p = G.ParamLow[0] + (G.ParamHigh[0] - G.ParamLow[0]) * x / 128.0;
-  const double q = G.ParamHigh[1] - (G.ParamHigh[1] - G.ParamLow[1]) * y / 128.0;
+  const double p = PointOfRange(G.ParamLow[0] + (G.ParamHigh[0] - G.ParamLow[0]) * x / 128.0,
+                                G.ParamLow[0], G.ParamHigh[0], x / 128.0);
+  const double q = PointOfRange(G.ParamHigh[1] - (G.ParamHigh[1] - G.ParamLow[1]) * y / 128.0,
+                                G.ParamLow[1], G.ParamHigh[1], 1 - y / 128.0);
   ApplyDraggedOrTypedParameters(p, q);
   pValueEdit->setText(FourSignificantDigits(p));
   qValueEdit->setText(FourSignificantDigits(q));
@@ -495,7 +510,9 @@ void TTandor::OnChangeParameters(QLineEdit *sender) {
     return;
   }
   const std::size_t low = isP ? 4 : 6, high = isP ? 5 : 7, slot = isP ? 8 : 9;
-  const bool inRange = G.FieldValues[low] <= value && value <= G.FieldValues[high];
+  // The range may come from a read that failed its checks, with an infinite end.
+  const bool inRange =
+      std::isfinite(value) && G.FieldValues[low] <= value && value <= G.FieldValues[high];
   if (inRange)
     G.FieldValues[slot] = value;
   ApplyDraggedOrTypedParameters(G.FieldValues[8], G.FieldValues[9]);
@@ -642,14 +659,21 @@ void TTandor::OnPrint() {
     }
   }
   Reloj->update();
+  CloseIfAskedDuringRun();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Closing and the manual
 
 bool TTandor::CloseQueryClick() {
-  if (G.Running)
-    return true;
+  if (G.Running) {
+    // Letting the window go now would end the program when the run returns, without the
+    // question and with the unsaved problem. The run is stopped instead, and the close is asked
+    // again once it is over.
+    G.StopRequested = true;
+    CloseAfterRun = true;
+    return false;
+  }
   if (G.Drawn && G.Dirty) {
     switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
     case WindowDialogs::Answer::No:
@@ -671,6 +695,15 @@ void TTandor::closeEvent(QCloseEvent *event) {
   } else {
     event->ignore();
   }
+}
+
+void TTandor::CloseIfAskedDuringRun() {
+  if (!CloseAfterRun)
+    return;
+  CloseAfterRun = false;
+  // From the event loop, not from here: the handler that started the run (Open, a drag) has to
+  // finish first, and the window must not close under a handler still on the stack.
+  QTimer::singleShot(0, this, [this] { close(); });
 }
 
 void TTandor::ExecuteQuit() {

@@ -152,6 +152,7 @@ private:
   void RepaintPicture();
   void ApplyDraggedOrTypedParameters(double p, double q);
   void RunForNewParameters();
+  void CloseIfAskedDuringRun();
 
   std::unique_ptr<WindowDialogs> Dialogs;
   WindowRunControl Control{*this};
@@ -159,6 +160,7 @@ private:
   int Method = 0;
   std::array<int, 2> PaintedCircle{64, 128}; // where the square shows its circle
   bool ClosingConfirmed = false;
+  bool CloseAfterRun = false;  // the window was closed during a run or a print
   bool SiblingRepaint = false; // the repaint under way shows or removes the sibling circle
   std::vector<QPointer<TManual1>> ManualWindows;
 };

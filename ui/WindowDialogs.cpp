@@ -1,11 +1,34 @@
 #include "ui/WindowDialogs.h"
 
 #include <QFileDialog>
+#include <QKeyEvent>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
 
 namespace tandor {
+
+namespace {
+
+// Qt takes the only button of the rejecting kind, No, as the box's escape button: Escape and the
+// close button of the box's frame would answer No and throw the unsaved work away. Here they
+// answer nothing, and the question counts as not answered.
+class QuestionBox final : public QMessageBox {
+public:
+  using QMessageBox::QMessageBox;
+
+protected:
+  void keyPressEvent(QKeyEvent *event) override {
+    if (event->matches(QKeySequence::Cancel)) {
+      reject();
+      return;
+    }
+    QMessageBox::keyPressEvent(event);
+  }
+  void closeEvent(QCloseEvent *event) override { QDialog::closeEvent(event); }
+};
+
+} // namespace
 
 QString QtWindowDialogs::AskOpenFileName(QWidget *parent) {
   QFileDialog dialog(parent);
@@ -29,7 +52,7 @@ QString QtWindowDialogs::AskSaveFileName(QWidget *parent) {
 }
 
 WindowDialogs::Answer QtWindowDialogs::AskYesNo(QWidget *parent, const QString &question) {
-  QMessageBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
+  QuestionBox box(QMessageBox::Question, QStringLiteral("Confirm"), question,
                   QMessageBox::Yes | QMessageBox::No, parent);
   box.exec();
   const QAbstractButton *clicked = box.clickedButton();

@@ -4,10 +4,16 @@
 #include <QImage>
 #include <QString>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -247,6 +253,164 @@ TEST_F(RenderTest, AStoppedRunStillWritesWhatItFound) {
   EXPECT_GT(partRows.size(), 0u);
   EXPECT_LT(partRows.size(), fullRows.size());
   EXPECT_TRUE(fs::exists(Path("part.png")));
+}
+
+// Every output is written through a temporary file beside it: a write that fails leaves the
+// target as it was and nothing else behind.
+struct OutputKind {
+  const char *option, *name;
+  bool (*complete)(const std::string &path);
+};
+
+std::string Contents(const std::string &path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string((std::istreambuf_iterator<char>(in)), {});
+}
+
+bool CompletePng(const std::string &path) {
+  return QImage(QString::fromStdString(path), "PNG").size() == QSize(400, 400);
+}
+
+bool CompleteSvg(const std::string &path) {
+  const std::string text = Contents(path);
+  return text.starts_with("<?xml") && text.ends_with("</svg>\n");
+}
+
+bool CompleteCsv(const std::string &path) {
+  const std::string text = Contents(path);
+  if (!text.starts_with("piece_start,u1,v1,u2,v2\n") || !text.ends_with('\n'))
+    return false;
+  std::stringstream rows(text);
+  std::size_t count = 0;
+  for (std::string row; std::getline(rows, row); ++count)
+    if (std::count(row.begin(), row.end(), ',') != 4)
+      return false;
+  return count > 1;
+}
+
+void PrintTo(const OutputKind &kind, std::ostream *os) {
+  *os << kind.option;
+}
+
+const OutputKind Outputs[] = {{"--png", "out.png", CompletePng},
+                              {"--svg", "out.svg", CompleteSvg},
+                              {"--csv", "out.csv", CompleteCsv}};
+
+// While it lives, a file this process writes cannot grow past the given size: the write fails
+// with "File too large", whatever the user's privileges.
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    getrlimit(RLIMIT_FSIZE, &Old);
+    Handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = Old;
+    small.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &small);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &Old);
+    std::signal(SIGXFSZ, Handler);
+  }
+
+private:
+  rlimit Old{};
+  void (*Handler)(int) = nullptr;
+};
+
+class OutputFile : public RenderTest, public ::testing::WithParamInterface<OutputKind> {
+protected:
+  void TearDown() override {
+    for (const auto &entry : fs::recursive_directory_iterator(folder))
+      if (entry.is_directory())
+        fs::permissions(entry.path(), fs::perms::owner_all);
+    RenderTest::TearDown();
+  }
+  std::set<std::string> Entries(const fs::path &in) const {
+    std::set<std::string> names;
+    for (const auto &entry : fs::directory_iterator(in))
+      names.insert(entry.path().filename().string());
+    return names;
+  }
+};
+
+TEST_P(OutputFile, AWriteThatFailsKeepsTheOldTargetAndLeavesNoTemporaryFile) {
+  const OutputKind &kind = GetParam();
+  const std::string problem = Problem(), target = Path(kind.name);
+  std::ofstream(target, std::ios::binary) << "old content\n";
+  {
+    FileSizeLimit limit(100); // the write fails half-way
+    EXPECT_EQ(Cli({"render", problem, kind.option, target}), 1);
+  }
+  EXPECT_EQ(err.rfind("tandor-cli: " + target + ": ", 0), 0u) << err;
+  EXPECT_NE(err.find("File too large"), std::string::npos) << err;
+  EXPECT_EQ(Contents(target), "old content\n");
+  EXPECT_EQ(Entries(folder), (std::set<std::string>{"problem.tdr", kind.name}));
+
+  // Without the limit the same target is replaced whole.
+  ASSERT_EQ(Cli({"render", problem, kind.option, target}), 0) << err;
+  EXPECT_TRUE(kind.complete(target));
+  EXPECT_EQ(Entries(folder), (std::set<std::string>{"problem.tdr", kind.name}));
+}
+
+TEST_P(OutputFile, ATargetThatIsAFolderStaysAsItWas) {
+  const OutputKind &kind = GetParam();
+  const std::string problem = Problem(), target = Path(kind.name);
+  fs::create_directory(target);
+  std::ofstream(target + "/inside") << "kept\n";
+  EXPECT_EQ(Cli({"render", problem, kind.option, target}), 1);
+  EXPECT_EQ(err, "tandor-cli: " + target + ": Is a directory\n");
+  EXPECT_EQ(Contents(target + "/inside"), "kept\n");
+  EXPECT_EQ(Entries(folder), (std::set<std::string>{"problem.tdr", kind.name}));
+}
+
+TEST_P(OutputFile, AFolderThatCannotBeWrittenIsNamedWithItsReason) {
+  const OutputKind &kind = GetParam();
+  const std::string problem = Problem();
+  const fs::path locked = folder / "locked";
+  fs::create_directory(locked);
+  const std::string target = (locked / kind.name).string();
+  std::ofstream(target, std::ios::binary) << "old content\n";
+  fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+  if (access(locked.c_str(), W_OK) == 0)
+    GTEST_SKIP() << "this user writes into any folder";
+  EXPECT_EQ(Cli({"render", problem, kind.option, target}), 1);
+  EXPECT_EQ(err, "tandor-cli: " + target + ": Permission denied\n");
+  EXPECT_EQ(Contents(target), "old content\n");
+  EXPECT_EQ(Entries(locked), (std::set<std::string>{kind.name}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Cli, OutputFile, ::testing::ValuesIn(Outputs),
+                         [](const ::testing::TestParamInfo<OutputKind> &info) {
+                           return std::string(info.param.option + 2);
+                         });
+
+// Ctrl+C ends the computation early; the outputs of what was found are still written whole, and
+// a Ctrl+C that comes while they are written does not end the program half-way.
+class CtrlCAtPoll : public RunControl {
+public:
+  explicit CtrlCAtPoll(int at) : At(at) {}
+  bool ProcessEventsAndCheckStop() override {
+    if (++Polls < At)
+      return false;
+    std::raise(SIGINT);
+    return true;
+  }
+  int At, Polls = 0;
+};
+
+TEST_F(RenderTest, CtrlCStillWritesEveryOutputWhole) {
+  const std::string problem = Problem();
+  const std::string png = Path("out.png"), svg = Path("out.svg"), csv = Path("out.csv");
+  EXPECT_EXIT(
+      {
+        CtrlCAtPoll control(300);
+        std::exit(Cli({"render", problem, "--png", png, "--svg", svg, "--csv", csv}, &control));
+      },
+      ::testing::ExitedWithCode(0), "");
+  EXPECT_TRUE(CompletePng(png));
+  EXPECT_TRUE(CompleteSvg(svg));
+  EXPECT_TRUE(CompleteCsv(csv));
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder), {}), 4) << "no temporary file is left";
 }
 
 TEST(InterruptControl, CtrlCRequestsAStopWhileTheRunLasts) {

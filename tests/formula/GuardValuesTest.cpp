@@ -162,5 +162,31 @@ INSTANTIATE_TEST_SUITE_P(
                                    1 + std::tanh(0.5),
                                    1 - std::tanh(0.5) * std::tanh(0.5)}));
 
+// The derivative pass must compute arcsinh as the value pass does, sign(x) ln(|x| + sqrt(x^2+1)):
+// the unsigned form ln(x + sqrt(x^2 + 1)) cancels for x far below 0 (-3e9 gave -22.18 for
+// -22.52, and below about -4.3e9 it gave -inf).
+TEST(DerivativeGuards, ArcsinhFarBelowZeroAgreesWithTheValuePass) {
+  auto f = PostfixFormula("u asinh");
+  for (const double u : {-6.05e6, -3e9, -4.4e9, -1e10, -1e300, -2.0, -1e-8, 0.0, 3e9, 1e300}) {
+    const double values[4] = {u, 0, 1, 0};
+    const double value = f->Evaluate(values);
+    const double slope = static_cast<double>(1 / std::sqrt(static_cast<long double>(u) * u + 1));
+    if (std::fabs(u) > 1) {
+      EXPECT_NEAR(value, std::asinh(u), 4e-16 * std::fabs(value)) << u;
+    }
+    for (const DerivativeResult r :
+         {f->EvaluateWithDerivative(values), f->EvaluateWithDerivativeReference(values)}) {
+      EXPECT_EQ(r.value, value) << u;
+      EXPECT_NEAR(r.derivative, slope, 4e-16 * slope) << u;
+    }
+  }
+  // Inside a formula the chain rule carries the right value: d/du asinh(-1e9 u) at u = 3.
+  auto scaled = PostfixFormula("u v * asinh");
+  const double values[4] = {3, -1e9, 1, 0};
+  const DerivativeResult r = scaled->EvaluateWithDerivative(values);
+  EXPECT_NEAR(r.value, std::asinh(-3e9), 4e-16 * 22.52);
+  EXPECT_NEAR(r.derivative, -1e9 / std::sqrt(9e18 + 1), 1e-15);
+}
+
 } // namespace
 } // namespace tandor

@@ -41,8 +41,9 @@ INSTANTIATE_TEST_SUITE_P(
                       TokenCase{"sin", "Some function or variable was miswritten."},
                       TokenCase{"sin u", "Some function or variable was miswritten."},
                       TokenCase{"u + a", "Some function or variable was miswritten."},
-                      // Exponent notation does not exist: E is no letter of the formula.
-                      TokenCase{"0.13e-12", "Some function or variable was miswritten."},
+                      // An exponent belongs to its number; apart from it E is no letter.
+                      TokenCase{"0.13e-12", "{5}"},
+                      TokenCase{"0.13 e-12", "Some function or variable was miswritten."},
                       // With the default letters P to Z a function name still wins over letters.
                       TokenCase{"sh(u)", "H({6})", "", ""},
                       TokenCase{"sh", "Some function or variable was miswritten.", "", ""},

@@ -148,6 +148,25 @@ TEST_F(DataFileTest, ReadsLfAndCrLfTakesTheFirstThirteenLines) {
   }
 }
 
+// Some editors begin a UTF-8 file with a byte-order mark; it used to reach the x field and give
+// "You did use a character not allowed.".
+TEST_F(DataFileTest, ALeadingByteOrderMarkIsSkipped) {
+  const std::string path = Path("marked.tdr");
+  std::string text;
+  for (const auto &line : problem)
+    text += line + "\r\n";
+  Put(path, "\xEF\xBB\xBF" + text);
+  EXPECT_EQ(ReadDataFile(path), problem);
+  // Only at the very start, and only once: elsewhere the bytes are the line's own.
+  Put(path, "\xEF\xBB\xBF\xEF\xBB\xBF" + text);
+  EXPECT_EQ(ReadDataFile(path)[0], "\xEF\xBB\xBFu");
+  Put(path, "u\n\xEF\xBB\xBFv(v^2 - p)" + text.substr(text.find("\r\nv(u")));
+  EXPECT_EQ(ReadDataFile(path)[1], "\xEF\xBB\xBFv(v^2 - p)");
+  // A mark and fewer than thirteen lines is still a short file.
+  Put(path, "\xEF\xBB\xBFu\nv\n");
+  EXPECT_EQ(ReadFailure(path), "it has 2 lines; a data file has 13");
+}
+
 TEST_F(DataFileTest, BadFilesAreRefusedWithTheirReason) {
   const std::string missing = Path("missing.tdr");
   EXPECT_NE(ReadFailure(missing), "");

@@ -134,6 +134,43 @@ TEST_F(ReadDataTest, MessagesComeInTheirOrder) {
   }
 }
 
+// Infinite bounds used to pass (-inf < 1) and the run silently found nothing; each is refused
+// with the message of its own variable before anything is stored.
+TEST_F(ReadDataTest, NonFiniteBoundsAndValuesAreRefusedAtTheirField) {
+  const std::string huge = "1" + std::string(5000, '0');
+  const std::string nonFinite[] = {"-" + huge, huge, huge + "-" + huge};
+  const char *const rangeMessages[] = {"The minimum of 'u' must be less than its maximum",
+                                       "The minimum of 'v' must be less than its maximum",
+                                       "The minimum of 'p' must be less than its maximum",
+                                       "The minimum of 'q' must be less than its maximum"};
+  RunOnce(DefaultFields());
+  const Glob before = glob;
+  const auto expectRefused = [&](std::vector<int> fieldsSet, const std::string &text,
+                                 const std::string &message) {
+    DataLineArray fields = DefaultFields();
+    for (int i : fieldsSet)
+      fields[i] = text;
+    ASSERT_EQ(Read(fields), 2) << message;
+    ASSERT_EQ(notices.statuses.size(), 1u);
+    EXPECT_EQ(notices.statuses[0], message) << "field " << fieldsSet[0] << " " << text[0];
+    EXPECT_EQ(glob.DomainLow, before.DomainLow);
+    EXPECT_EQ(glob.DomainHigh, before.DomainHigh);
+    EXPECT_EQ(glob.ParamLow, before.ParamLow);
+    EXPECT_EQ(glob.ParamHigh, before.ParamHigh);
+    EXPECT_EQ(glob.ParamValue, before.ParamValue);
+  };
+  for (const std::string &text : nonFinite) {
+    for (int field = 3; field <= 10; ++field)
+      expectRefused({field}, text, rangeMessages[(field - 3) / 2]);
+    expectRefused({11}, text, "p must be between its min and its max");
+    expectRefused({12}, text, "q must be between its min and its max");
+    // p at an infinite end of its range (0 <= inf <= inf) fails at the range.
+    expectRefused({8, 11}, text, rangeMessages[2]);
+    expectRefused({7, 11}, text, rangeMessages[2]);
+    expectRefused({10, 12}, text, rangeMessages[3]);
+  }
+}
+
 TEST_F(ReadDataTest, RangeEndsAreAccepted) {
   for (const char *p : {"0", "2"})
     for (const char *q : {"0", "3.14159265358979"}) {

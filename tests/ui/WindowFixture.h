@@ -28,6 +28,7 @@ public:
   std::deque<Answer> Answers;
   std::function<bool(QPrinter &)> Printer; // empty: the print dialog is cancelled
   QStringList Errors, Questions;
+  std::function<void()> WhenAsked; // called as the Yes/No question is asked
   int SaveAsked = 0;
 
   QString AskOpenFileName(QWidget *) override { return Next(OpenNames); }
@@ -37,6 +38,8 @@ public:
   }
   Answer AskYesNo(QWidget *, const QString &question) override {
     Questions << question;
+    if (WhenAsked)
+      WhenAsked();
     if (Answers.empty())
       return Answer::Dismissed;
     const Answer a = Answers.front();
