@@ -351,8 +351,7 @@ public:
     NewRun();
     ChooseAndAct();
     CloseStrayPopups();
-    if (!Window->isVisible())
-      Window->show();
+    ReturnToTheEventLoop();
     if (index % 250 == 249)
       ExpectThePictureOnTheScreen();
     return Settled();
@@ -432,9 +431,18 @@ private:
     return !G.Running && !G.StopRequested && Window->DrawItLines->text() == "Draw It";
   }
 
+  // What the event loop would do between two actions: paint, and carry out what the window
+  // left for later (a close asked for during a run). A closed window is opened again.
+  void ReturnToTheEventLoop() {
+    QApplication::processEvents();
+    if (!Window->isVisible()) {
+      Window->show();
+      QApplication::processEvents();
+    }
+  }
+
   // Whatever happened, the box shows the picture of the last run (the sibling circle aside).
   void ExpectThePictureOnTheScreen() {
-    QApplication::processEvents();
     if (G.SiblingShown)
       return;
     const QPoint at = Window->Reloj->mapTo(Window.get(), QPoint(0, 0));
