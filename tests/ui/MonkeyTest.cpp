@@ -227,8 +227,7 @@ public:
 private:
   // A copy: a later Save writes to the file that was opened, and the tree must stay as it is.
   QString CorpusFile() {
-    const QDir corpus(qEnvironmentVariable("TANDOR_SOURCE_DIR") +
-                      QStringLiteral("/fuzz/corpus/datafile"));
+    const QDir corpus(QStringLiteral(TANDOR_SOURCE_DIR "/fuzz/corpus/datafile"));
     const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
     if (names.isEmpty())
       return {};
