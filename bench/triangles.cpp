@@ -97,7 +97,7 @@ template <class Map> void PairLoop(benchmark::State &state, Map &map, bool basel
   tandor::NeverStop never;
   dib->BuildTriangles(map, {-1, -1}, {1, 1});
   for (auto _ : state) {
-    dib->TestAllPairs(never);
+    dib->TestAllPairs(map, never);
     benchmark::DoNotOptimize(dib->Segments().data());
   }
   Counters(state, *dib);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <limits>
 
+#include "solvers/LineClip.h"
 #include "solvers/TraceDrawing.h"
 
 namespace tandor {
@@ -333,7 +334,7 @@ CalcDib::CalcDib()
 void CalcDib::ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
                                  RunControl &control) {
   BuildTriangles(F, low, high);
-  TestAllPairs(control);
+  TestAllPairs(F, control);
 }
 
 void CalcDib::SeedGenerator() {
@@ -347,18 +348,22 @@ double CalcDib::NextUniform() {
 }
 
 void CalcDib::BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high) {
-  Map = F;
+  StoredDomain = {low, high};
   SeedGenerator();
   const int N = GridSize;
   const double hu = (high[0] - low[0]) / N, hv = (high[1] - low[1]) / N;
-  const double jitter = 1.0 / (N * N);
+  // A fixed amount in the units of u and v, but never more than a quarter of a cell: on a
+  // narrow domain the lines crossed each other and made triangles outside D. Wherever a cell
+  // is wider than about 0.0024 (D wider than 0.1), the fixed amount applies unchanged.
+  const double jitterU = std::min(1.0 / (N * N), hu / 4);
+  const double jitterV = std::min(1.0 / (N * N), hv / 4);
   U[0] = low[0];
   U[N] = high[0];
   V[0] = low[1];
   V[N] = high[1];
   for (int i = 1; i < N; ++i) {
-    U[i] = low[0] + i * hu + (1 - 2 * NextUniform()) * jitter;
-    V[i] = low[1] + i * hv + (1 - 2 * NextUniform()) * jitter;
+    U[i] = low[0] + i * hu + (1 - 2 * NextUniform()) * jitterU;
+    V[i] = low[1] + i * hv + (1 - 2 * NextUniform()) * jitterV;
   }
   for (int i = 0; i < N; ++i)
     for (int j = 0; j < N; ++j) {
@@ -406,9 +411,18 @@ void CalcDib::StorePlane(int index, const TDomainTriangle &T) {
   NormalZ[index] = usable ? T.n[2] : NotANumber;
 }
 
-bool CalcDib::TestAllPairs(RunControl &control) {
+bool CalcDib::TestAllPairs(MapEvaluator F, RunControl &control) {
   ClearSegments();
   Stats = {};
+  const MapScope bound(*this, F);
+  RunPoll poll(control, Stats.PairsRefined, PollWork);
+  Watch = &poll;
+  const bool whole = TestFirstMembers(poll);
+  Watch = nullptr;
+  return whole;
+}
+
+bool CalcDib::TestFirstMembers(RunControl &control) {
   const int M = TriangleCount();
   int poll = PollCounterStart;
   for (int a = 1; a <= M - 2; ++a) {
@@ -425,7 +439,8 @@ bool CalcDib::TestAllPairs(RunControl &control) {
     const int first = even ? a + 1 : a + 2;
     const int skip = even ? a + 2 * GridSize - 1 : 0;
     Stats.PairsTested += static_cast<uint64_t>(M - first + 1 - (skip != 0 && skip <= M ? 1 : 0));
-    TestAgainstFollowers(A, first, skip, M);
+    if (!TestAgainstFollowers(A, first, skip, M))
+      return false;
   }
   return true;
 }
@@ -434,8 +449,9 @@ bool CalcDib::TestAllPairs(RunControl &control) {
 // and only as a filter: a follower needs one corner of A strictly above its plane and one
 // strictly below to pass the whole test, which the few that do then get, in ascending order as
 // a plain loop would give them. Distances that are not numbers pass neither comparison, so a
-// degenerate follower (NaN normal) never gets through.
-void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last) {
+// degenerate follower (NaN normal) never gets through. False when the run must end: a pair's
+// refinement can be long, so the run polls between followers as its work grows.
+bool CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last) {
   const PlaneColumns planes{PlaneX.data(),  PlaneY.data(),  PlaneZ.data(),
                             NormalX.data(), NormalY.data(), NormalZ.data()};
   const int count = FilterFollowers(A.P, planes, first - first % BlockSize, last, Followers.data(),
@@ -444,20 +460,35 @@ void CalcDib::TestAgainstFollowers(const TDomainTriangle &A, int first, int skip
     const int b = Followers[i];
     if (b >= first && b != skip)
       TestFirstMemberPair(0, Triangles[b], 0);
+    if (Full() || (Watch != nullptr && Watch->Breathe()))
+      return false;
   }
+  return true;
 }
 
-void CalcDib::TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
+void CalcDib::TestTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                               int depth) {
+  const MapScope bound(*this, F);
+  TestPair(A, B, depth);
+}
+
+void CalcDib::SplitTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                                int depth) {
+  const MapScope bound(*this, F);
+  SplitPair(A, B, depth);
+}
+
+void CalcDib::TestPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
   PlaneSide sideA, sideB;
   if (!PlanesCut(A, B, sideA, sideB))
     return;
   if (depth < RefineDepth)
-    SplitTrianglePair(A, B, depth);
+    SplitPair(A, B, depth);
   else
     AddCut(A, B, sideA, sideB);
 }
 
-void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
+void CalcDib::SplitPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth) {
   if (!Map)
     return;
   ++Stats.PairsRefined;
@@ -465,7 +496,7 @@ void CalcDib::SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle 
   const std::array<TDomainTriangle, 3> b = SubTriangles(B, Map);
   for (const TDomainTriangle &Ai : a)
     for (const TDomainTriangle &Bj : b)
-      TestTrianglePair(Ai, Bj, depth + 1);
+      TestPair(Ai, Bj, depth + 1);
 }
 
 bool CalcDib::PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
@@ -596,11 +627,30 @@ void CalcDib::AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const P
     if (count == 1)
       tryY(SecondCrossing(B, sideB, walkB));
   }
-  if (count == 2 && AllFinite(ends))
+  if (count == 2 && AllFinite(ends) && InDomain(ends))
     AddSegmentPair(ends);
 }
 
+// The ends are weighted means of corners in D, so rounding alone can put one a few units in the
+// last place outside; such an end goes onto the border. One farther out is no point of D: the
+// pair is not stored.
+bool CalcDib::InDomain(TriangleEndPoints &ends) const {
+  const auto &[low, high] = StoredDomain;
+  for (int c = 0; c < 2; ++c) {
+    const double margin =
+        1e-9 * (high[c] - low[c]) + 1e-14 * (std::fabs(low[c]) + std::fabs(high[c]));
+    for (Vector2 &p : ends) {
+      if (!(p[c] >= low[c] - margin && p[c] <= high[c] + margin))
+        return false;
+      p[c] = std::clamp(p[c], low[c], high[c]);
+    }
+  }
+  return true;
+}
+
 void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {
+  if (Full())
+    return;
   ++LastSegment;
   if (static_cast<int>(SegmentList.size()) <= LastSegment + 1)
     SegmentList.resize(static_cast<std::size_t>(LastSegment + SegmentGrowth));
@@ -610,19 +660,26 @@ void CalcDib::AddSegmentPair(const TriangleEndPoints &ends) {
 }
 
 void CalcDib::DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vector2 &low,
-                                const Vector2 &high) const {
+                                const Vector2 &high, RunControl *control) const {
   canvas.FillRect(rect);
   canvas.SetPen(LocusColour, PenWidthFor(rect), PenMode::Copy);
   const double sx = (rect.Right - rect.Left) / (high[0] - low[0]);
   const double sy = (rect.Top - rect.Bottom) / (high[1] - low[1]);
   const double ox = rect.Left - sx * low[0];
   const double oy = rect.Top - sy * high[1];
+  const int margin = DrawingMargin(rect);
+  std::size_t drawn = 0;
   for (const TLocusSegment &s : Segments()) {
+    if (control != nullptr && ++drawn % DrawPollInterval == 0 &&
+        control->ProcessEventsAndCheckStop())
+      return;
     const int x2 = TruncToPixel(sx * s.u2 + ox), y2 = TruncToPixel(sy * s.v2 + oy);
-    canvas.MoveTo(TruncToPixel(sx * s.u1 + ox), TruncToPixel(sy * s.v1 + oy));
-    canvas.LineTo(x2, y2);
-    // The line leaves out its end pixel.
-    canvas.SetPixel(x2, y2, LocusColour);
+    const LineSegment line{TruncToPixel(sx * s.u1 + ox), TruncToPixel(sy * s.v1 + oy), x2, y2};
+    DrawSegment(canvas, rect, line);
+    // The line leaves out its end pixel; one far off the picture is not there to be set.
+    LineSegment end;
+    if (ClipToRect({x2, y2, x2, y2}, rect, margin, end))
+      canvas.SetPixel(x2, y2, LocusColour);
   }
 }
 

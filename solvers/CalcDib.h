@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <optional>
 #include <random>
 #include <span>
@@ -42,6 +43,12 @@ struct TriangleStatistics {
   uint64_t PairsRefined = 0; // pair splits, at every depth
 };
 
+// The rectangle D of a run, which every stored end point lies in.
+struct TriangleDomain {
+  Vector2 Low{-std::numeric_limits<double>::infinity(), -std::numeric_limits<double>::infinity()};
+  Vector2 High{std::numeric_limits<double>::infinity(), std::numeric_limits<double>::infinity()};
+};
+
 class CalcDib {
 public:
   static constexpr int GridSize = 41;
@@ -54,6 +61,12 @@ public:
   static constexpr int PollCounterStart = 5;
   static constexpr std::size_t InitialSegmentRoom = 500;
   static constexpr int SegmentGrowth = 50;
+  // What one run may store, and how much refinement may pass between two polls. Ordinary
+  // problems store up to some 2,500,000 segments; a surface crumpled finer than the grid can
+  // ask for tens of millions, over a gigabyte and a minute. At the cap (256 MB) the run ends
+  // as a stop would end it. 10,000 refinements take 15 to 60 ms.
+  static constexpr int DefaultMaxSegments = 8'000'000;
+  static constexpr uint64_t DefaultPollWork = 10'000;
   static constexpr Rgb LocusColour{0, 128, 0};
 
   // The distances of a triangle's image corners from another image's plane and the sum of
@@ -66,13 +79,14 @@ public:
   CalcDib();
 
   // Replaces the stored segments with those of F over [low, high]. A stop seen at a poll keeps
-  // the segments found so far.
+  // the segments found so far. F is used during the call only.
   void ComputeByTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high,
                           RunControl &control);
 
-  // Fills rect with the canvas's brush and draws the stored segments in green.
+  // Fills rect with the canvas's brush and draws the stored segments in green. A long drawing
+  // polls control, if given, and ends where a stop is asked.
   void DrawTriangleLocus(Canvas &canvas, const PixelRect &rect, const Vector2 &low,
-                         const Vector2 &high) const;
+                         const Vector2 &high, RunControl *control = nullptr) const;
 
   std::span<const TLocusSegment> Segments() const {
     return {SegmentList.data(), static_cast<std::size_t>(LastSegment + 1)};
@@ -84,17 +98,21 @@ public:
   void SeedWith(uint64_t seed) { FixedSeed = seed; }
   void SeedFromClock() { FixedSeed.reset(); }
 
-  // The steps of a run, open for tests.
+  // The steps of a run, open for tests. Those given F use it during the call only: refinement
+  // evaluates F at the centroids. BuildTriangles also sets the domain of the stored ends.
   void BuildTriangles(MapEvaluator F, const Vector2 &low, const Vector2 &high);
   // Index 0 prepares a triangle that is not stored.
   void PrepareTriangle(TDomainTriangle T, int index);
   static void PrepareTriangle(TDomainTriangle &T);
-  // False when a stop was requested.
-  bool TestAllPairs(RunControl &control);
+  // False when the run was ended early, by a stop or by a full list.
+  bool TestAllPairs(MapEvaluator F, RunControl &control);
   // depth 0 for table triangles. A and B are only read: refinement makes its sub-triangles
   // apart from them, so the table never changes.
-  void TestTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
-  void SplitTrianglePair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  void TestTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                        int depth);
+  void SplitTrianglePair(MapEvaluator F, const TDomainTriangle &A, const TDomainTriangle &B,
+                         int depth);
+  // Stores the two segments unless the list is full.
   void AddSegmentPair(const TriangleEndPoints &ends);
   void ClearSegments() { LastSegment = -1; }
 
@@ -104,11 +122,30 @@ public:
   double GridV(int i) const { return V[i]; }
   // The pair filter without the wider instruction set, which must give the same result.
   void UseBaselineFilterOnly(bool on) { BaselineFilterOnly = on; }
-  // The map used by refinement; set by BuildTriangles.
-  void SetMap(MapEvaluator F) { Map = F; }
+
+  int MaxSegments = DefaultMaxSegments;
+  uint64_t PollWork = DefaultPollWork; // refinements between two polls of a run
 
 private:
+  // Binds the map of a call for its duration.
+  class MapScope {
+  public:
+    MapScope(CalcDib &dib, MapEvaluator F) : Dib(dib), Previous(dib.Map) { Dib.Map = F; }
+    ~MapScope() { Dib.Map = Previous; }
+    MapScope(const MapScope &) = delete;
+    MapScope &operator=(const MapScope &) = delete;
+
+  private:
+    CalcDib &Dib;
+    MapEvaluator Previous;
+  };
+
   void SeedGenerator();
+  void TestPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  void SplitPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
+  bool TestFirstMembers(RunControl &control);
+  bool InDomain(TriangleEndPoints &ends) const;
+  bool Full() const { return LastSegment + 2 >= MaxSegments; }
   double NextUniform();
   void StorePlane(int index, const TDomainTriangle &T);
   static bool PlanesCut(const TDomainTriangle &A, const TDomainTriangle &B, PlaneSide &sideA,
@@ -119,9 +156,11 @@ private:
   void SplitFirstMemberPair(int node, const TDomainTriangle &B, int depth);
   void AddCut(const TDomainTriangle &A, const TDomainTriangle &B, const PlaneSide &sideA,
               const PlaneSide &sideB);
-  void TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
+  bool TestAgainstFollowers(const TDomainTriangle &A, int first, int skip, int last);
 
-  MapEvaluator Map;
+  MapEvaluator Map;         // only during a call that was given one
+  RunPoll *Watch = nullptr; // only during TestAllPairs
+  TriangleDomain StoredDomain;
   std::array<double, MaxGridSize + 1> U{}, V{};
   // Indexed from 1; entry 0 is unused.
   std::vector<TDomainTriangle> Triangles;

@@ -43,10 +43,10 @@ bool Normalise(Vector4 &a) {
 
 } // namespace
 
-TImplicitCurve4D::TImplicitCurve4D() : PairTracer(Magenta) {}
+TImplicitCurve4D::TImplicitCurve4D() : PairTracer(Magenta, DefaultPollWork) {}
 
 TImplicitCurve4D::TImplicitCurve4D(MapEvaluator map, CoordinateEvaluator coordinates)
-    : PairTracer(Magenta), Map(map), Coordinates(coordinates) {}
+    : PairTracer(Magenta, DefaultPollWork), Map(map), Coordinates(coordinates) {}
 
 void TImplicitCurve4D::BindEvaluators(MapEvaluator map, CoordinateEvaluator coordinates) {
   Map = map;
@@ -79,10 +79,13 @@ void TImplicitCurve4D::TraceLocus(const Vector2 &low, const Vector2 &high, doubl
     return;
   }
   Prepare(low, high, tolerance, coarseCount, pixelLength);
-  SweepCellPairs(1, control, [this](const CellTuple &cells) {
+  // Most cell pairs are passed over at once; only a walk can have used up the run.
+  RunSweep(1, control, [this](const CellTuple &cells) {
     PointPair x0;
-    if (CatchPair(cells, x0) && !VisitedNear(x0))
-      FollowPiece(x0, Project(x0));
+    if (!CatchPair(cells, x0) || VisitedNear(x0))
+      return true;
+    FollowPiece(x0, Project(x0));
+    return !RunOver();
   });
 }
 
@@ -171,6 +174,7 @@ bool TImplicitCurve4D::GradualDescend(PointPair start, PointPair &x) {
       return Fail(DescentOutcome::OutsideDomain, k);
     int b = 0;
     double largest = 0;
+    Evaluations += 10; // the residual's 6 values and, mostly, a gradient's 4 derivatives
     LargestResidual(x, b, largest, r);
     // NaN passes no comparison, so it would slip through every "fail when above" test below.
     if (!std::isfinite(r))
@@ -345,6 +349,7 @@ bool TImplicitCurve4D::MarkLine(Cell from, Cell to) {
 // ---- Following a curve ----
 
 bool TImplicitCurve4D::TangentOfLocus(const PointPair &x, Vector4 &t) const {
+  Evaluations += 12;
   const std::array<Vector4, 3> J = AnalyticJacobian(x);
   const Vector4 c = Cross4(J[0], J[1], J[2]);
   const double m = Norm4(c);
@@ -379,6 +384,19 @@ bool TImplicitCurve4D::PredictStep(const PointPair &x, Vector4 &d, PointPair &y)
   return false;
 }
 
+// A closed curve small enough to stay inside one cell of the projection grid never meets a
+// marked cell, and if it straddles an edge of the stall cells, the stall count starts again at
+// every crossing: the walk went round it for ever. Measured from where the walk last moved
+// away, lingering has no edges to straddle. No walk of an ordinary problem stays so long.
+bool TImplicitCurve4D::Lingers(Lingering &lingering, const PointPair &x) const {
+  for (int i = 0; i < 4; ++i)
+    if (!(std::fabs(x[i] - lingering.Anchor[i]) <= StallWidth[i])) {
+      lingering = {x, 0};
+      return false;
+    }
+  return ++lingering.Steps >= MaxLingeringSteps;
+}
+
 std::array<long, 4> TImplicitCurve4D::StallCells(const PointPair &x) const {
   std::array<long, 4> cells;
   for (int i = 0; i < 4; ++i)
@@ -396,7 +414,7 @@ void TImplicitCurve4D::FollowPiece(const PointPair &x0, Cell cell0) {
   if (!InsidePairDomain(x0))
     return;
   const Vector4 back{-t0[0], -t0[1], -t0[2], -t0[3]};
-  if (FollowDirection(x0, cell0, back))
+  if (FollowDirection(x0, cell0, back) && !RunOver())
     FollowDirection(x0, cell0, t0);
   SetCell(cell0, 1);
 }
@@ -408,10 +426,11 @@ bool TImplicitCurve4D::FollowDirection(const PointPair &x0, Cell cell0, Vector4 
   int still = 0, meets = 0;
   bool left = false;
   std::array<long, 4> cells = StallCells(x0);
+  Lingering lingering{x0, 0};
   bool ok = PredictStep(prev, d, cur);
   if (!ok)
     return false;
-  while (ok) {
+  for (int steps = 1; ok; ++steps) {
     if (!InsidePairDomain(cur))
       break;
     const Cell from = last;
@@ -422,10 +441,18 @@ bool TImplicitCurve4D::FollowDirection(const PointPair &x0, Cell cell0, Vector4 
     left = left || last != cell0;
     Append(0, cur);
     if (left) {
-      meets = MarkLine(from, last) ? meets + 1 : 0;
+      const bool hit = MarkLine(from, last);
+      // A step that ends in the cell it started from crosses no cell but the one the walk has
+      // just marked itself, so it says nothing about traced ground either way. Counting it as
+      // new ground let a walk round a small closed curve, with steps shorter than a cell, reset
+      // its count between every two hits and go round for ever.
+      if (from != last)
+        meets = hit ? meets + 1 : 0;
       if (meets > 2)
         break;
     }
+    if (Lingers(lingering, cur) || steps >= MaxStepsPerDirection || RunOver())
+      break;
     prev = cur;
     ok = PredictStep(prev, d, cur) && still <= 20;
   }

@@ -19,6 +19,8 @@ namespace tandor {
 class TImplicitCurve4D : public PairTracer {
 public:
   static constexpr int GridSize = 401;
+  // Evaluations of one coordinate function (value or derivative) between two polls of a run.
+  static constexpr uint64_t DefaultPollWork = 750'000;
   using Cell = std::array<int, 2>; // (X, Y) of the projection plane
 
   // Why the last corrector run ended; the first two are successes.
@@ -79,6 +81,9 @@ public:
   void FollowPiece(const PointPair &x0, Cell cell0);
 
   Vector4 Width{}, StallWidth{};
+  // A direction ends after this many steps within a stall width, in every coordinate, of the
+  // pair where it last moved farther.
+  int MaxLingeringSteps = 1000;
   double MaxCorrection = 0, SmallCorrection = 0;
   std::array<std::array<uint8_t, GridSize>, GridSize> VisitGrid{}; // [X][Y]
   std::array<double, 4> ProjectionScale{}; // S1, S2, then the offsets O1, O2
@@ -106,6 +111,13 @@ private:
   // One walk from x0 along d; false when its very first step failed.
   bool FollowDirection(const PointPair &x0, Cell cell0, Vector4 d);
   std::array<long, 4> StallCells(const PointPair &x) const;
+  struct Lingering {
+    PointPair Anchor;
+    int Steps;
+  };
+  // Counts a step that stays near the anchor, or moves the anchor to x; true when the walk has
+  // lingered too long.
+  bool Lingers(Lingering &lingering, const PointPair &x) const;
   void SetCell(Cell cell, uint8_t value);
   bool CatchPair(const CellTuple &cells, PointPair &x0);
 

@@ -46,6 +46,8 @@ void TImplicitCurveLine3D::TraceLocus(ResidualRoutine residual, InsideRoutine in
   for (int i = 0; i < CoarseCount; ++i)
     for (int j = 0; j < CoarseCount; ++j)
       for (int l = 0; l < CoarseCount; ++l) {
+        if (StepsThisRun >= MaxStepsPerRun)
+          return;
         const CellIndex cell{i, j, l};
         if (CatchStart(cell, S) && !SegmentSeen(S, S, false))
           FollowPiece(S, cell);
@@ -61,6 +63,7 @@ void TImplicitCurveLine3D::PrepareTrace(ResidualRoutine residual, InsideRoutine 
   InsideFunc = inside;
   RecordFunc = record;
   ComponentFunc = component;
+  StepsThisRun = 0;
   BoxLow = low;
   BoxHigh = high;
   // At least one cell: with none the cell width would be infinite.
@@ -309,13 +312,18 @@ void TImplicitCurveLine3D::FollowPiece(const Vector3 &S0, const CellIndex &cell)
     return;
   }
   for (const double sign : {1.0, -1.0}) {
+    if (StepsThisRun >= MaxStepsPerRun)
+      return;
     ArcSinceRecord = 0;
     RecordFunc(S0, S0, true);
     Vector3 Current = S0, Previous = S0;
     Vector3 T{sign * D[0], sign * D[1], sign * D[2]};
     int crossings = 0, stay = 0;
     CellIndex index = cell;
-    for (int steps = 0; crossings < 2 && stay < MaxStay && steps < MaxStepsPerDirection; ++steps) {
+    for (int steps = 0; crossings < 2 && stay < MaxStay && steps < MaxStepsPerDirection &&
+                        StepsThisRun < MaxStepsPerRun;
+         ++steps) {
+      ++StepsThisRun;
       Previous = Current;
       if (!PredictStep(Previous, T, Current))
         break;

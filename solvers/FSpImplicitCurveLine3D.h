@@ -54,9 +54,12 @@ class TImplicitCurveLine3D {
 public:
   static constexpr int ColumnCount = 400; // pixel columns of the picture across [uMin, uMax]
   static constexpr int MaxNodes = 32;
-  // A last guard, far beyond any curve of the box: a direction that has not ended by then is
-  // going round a curve it cannot recognise, and the run could not be stopped otherwise.
+  // Last guards, far beyond any curve of the box: a direction that has not ended by then is
+  // going round a curve it cannot recognise, and the run could not be stopped otherwise. The
+  // wildest problems tried take some 50,000 steps in a run and a few hundred in a direction; a run
+  // that reaches its cap keeps what it traced and catches no more.
   static constexpr int MaxStepsPerDirection = 100000;
+  static constexpr int64_t DefaultMaxStepsPerRun = 250000;
 
   // The bounding box in (mv, t) of one traced step, in single precision.
   struct StepBox {
@@ -112,6 +115,8 @@ public:
   double ResidualTolerance = 0;
   bool RecordBySpacing = false;
   ResidualComponentRoutine ComponentFunc;
+  int64_t MaxStepsPerRun = DefaultMaxStepsPerRun;
+  int64_t StepsThisRun = 0; // predictor steps tried since PrepareTrace
 
 private:
   // The column of a mu, clamped to the 401 lists so that no input can index outside them.

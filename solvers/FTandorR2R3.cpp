@@ -28,6 +28,7 @@ void TTandorR2R3::Prepare(const tandor::MapEvaluator &evaluator, const Vector2 &
 
 Vector3 TTandorR2R3::PairResidual(const PointPair &x) const {
   Vector3 F1{}, F2{};
+  Evaluations += 2;
   MapEvaluator(F1[0], F1[1], F1[2], x[0], x[1]);
   MapEvaluator(F2[0], F2[1], F2[2], x[2], x[3]);
   const double d = Distance2({x[0], x[1]}, {x[2], x[3]});
@@ -171,6 +172,8 @@ void TTandorR2R3::FollowPiece(const PointPair &x0, const CellTuple &cells) {
     return;
   }
   for (const double sense : {1.0, -1.0}) {
+    if (RunOver())
+      return;
     Append(1, x0);
     PointPair cur = x0;
     Vector4 dir{sense * t[0], sense * t[1], sense * t[2], sense * t[3]};
@@ -178,7 +181,7 @@ void TTandorR2R3::FollowPiece(const PointPair &x0, const CellTuple &cells) {
     CellTuple cell = cells;
     // A branch ends when two segments in a row run over traced ground, or when it has stayed
     // twenty steps within one tuple of cells.
-    while (meets < 2 && still < 20) {
+    for (int steps = 0; meets < 2 && still < 20 && steps < MaxStepsPerDirection; ++steps) {
       const PointPair prev = cur;
       if (!PredictStep(prev, dir, cur))
         break;
@@ -191,6 +194,8 @@ void TTandorR2R3::FollowPiece(const PointPair &x0, const CellTuple &cells) {
       meets = SegmentSeen(prev, cur, true) ? meets + 1 : 0;
       still = changed ? 0 : still + 1;
       Append(0, cur);
+      if (RunOver())
+        return;
     }
   }
 }
@@ -206,10 +211,13 @@ void TTandorR2R3::TraceLocus(const tandor::MapEvaluator &evaluator, const Vector
                              double pixelLength, RunControl &control) {
   (void)fineCount;
   Prepare(evaluator, low, tolerance, high, coarseCount, pixelLength);
-  SweepCellPairs(5, control, [this](const CellTuple &cells) {
+  // Most cell pairs are passed over at once; only a walk can have used up the run.
+  RunSweep(5, control, [this](const CellTuple &cells) {
     PointPair x0{};
-    if (CatchPair(cells, x0))
-      FollowPiece(x0, cells);
+    if (!CatchPair(cells, x0))
+      return true;
+    FollowPiece(x0, cells);
+    return !RunOver();
   });
 }
 

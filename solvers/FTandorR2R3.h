@@ -23,7 +23,10 @@ public:
   };
   using Jacobian = std::array<Vector4, 3>; // row c: the gradient of residual component c
 
-  TTandorR2R3() : PairTracer(DescentPenColour) {}
+  // Evaluations of F between two polls of a run: some 50 ms of simple formulas.
+  static constexpr uint64_t DefaultPollWork = 250'000;
+
+  TTandorR2R3() : PairTracer(DescentPenColour, DefaultPollWork) {}
 
   // Computes the locus for F on the domain [low, high], replacing the previous result. The
   // fine count is accepted and unused. Returns early, keeping what was traced, when control

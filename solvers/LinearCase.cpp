@@ -84,10 +84,11 @@ void TraceLinearLocus(TImplicitCurveLine3D &tracer, LinearCase &problem, Glob &g
                     problem.Component());
 }
 
-void DrawLinearLocus(Glob &glob, Canvas &canvas, const PixelRect &rect, bool buildSiblings) {
+void DrawLinearLocus(Glob &glob, Canvas &canvas, const PixelRect &rect, bool buildSiblings,
+                     RunControl *control) {
   glob.SiblingShown = false;
   DrawTrace(canvas, rect, glob.LinearTrace, LinearLocusColour, glob.DomainLow, glob.DomainHigh,
-            buildSiblings ? &glob.LinearSiblingRows : nullptr);
+            buildSiblings ? &glob.LinearSiblingRows : nullptr, control);
 }
 
 bool FindLinearSibling(const Glob &glob, int x, int y, int &siblingX, int &siblingY) {

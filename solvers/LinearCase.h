@@ -8,6 +8,7 @@
 #include "problem/Glob.h"
 #include "solvers/Canvas.h"
 #include "solvers/FSpImplicitCurveLine3D.h"
+#include "solvers/RunControl.h"
 
 namespace tandor {
 
@@ -75,8 +76,10 @@ PlaneFunction CompiledFunction(const TOCFunctDDDoubleSafe &formula);
 void TraceLinearLocus(TImplicitCurveLine3D &tracer, MapFunctions &map, Glob &glob);
 
 // Both tracks of LinearTrace into rect; with buildSiblings (the screen drawing) also rebuilds
-// LinearSiblingRows. Every drawing leaves no sibling circle on the picture.
-void DrawLinearLocus(Glob &glob, Canvas &canvas, const PixelRect &rect, bool buildSiblings);
+// LinearSiblingRows. Every drawing leaves no sibling circle on the picture. A long drawing
+// polls control, if given, and ends where a stop is asked.
+void DrawLinearLocus(Glob &glob, Canvas &canvas, const PixelRect &rect, bool buildSiblings,
+                     RunControl *control = nullptr);
 
 // The sibling of the pixel (x, y) of the screen drawing, from LinearSiblingRows.
 bool FindLinearSibling(const Glob &glob, int x, int y, int &siblingX, int &siblingY);

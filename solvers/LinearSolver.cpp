@@ -14,8 +14,9 @@ public:
   void Compute(Glob &glob, MapFunctions &map, RunControl &) override {
     TraceLinearLocus(Tracer, map, glob);
   }
-  void Draw(Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob) override {
-    DrawLinearLocus(glob, canvas, rect, screen);
+  void Draw(Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob,
+            RunControl *control) override {
+    DrawLinearLocus(glob, canvas, rect, screen, control);
     if (screen)
       SiblingSource = &glob;
   }

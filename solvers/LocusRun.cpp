@@ -58,9 +58,9 @@ bool LocusSolvers::Compute(LocusMethod method, Glob &glob, MapFunctions &map, Ru
 }
 
 void LocusSolvers::Draw(LocusMethod method, Canvas &canvas, const PixelRect &rect, bool screen,
-                        Glob &glob) {
+                        Glob &glob, RunControl *control) {
   if (LocusMethodSolver *solver = Solver(method))
-    solver->Draw(canvas, rect, screen, glob);
+    solver->Draw(canvas, rect, screen, glob, control);
 }
 
 bool LocusSolvers::FindSibling(int x, int row, int &siblingX, int &siblingY) const {

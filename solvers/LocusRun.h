@@ -37,7 +37,9 @@ public:
   // keeping what was found, when control asks for a stop.
   virtual void Compute(Glob &glob, MapFunctions &map, RunControl &control) = 0;
   // Draws the result into rect; screen is false on the printer (no sibling rows are built).
-  virtual void Draw(Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob) = 0;
+  // With control given, a drawing of a huge result polls it and ends where a stop is asked.
+  virtual void Draw(Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob,
+                    RunControl *control) = 0;
   // The sibling of a pixel of the last screen drawing; the triangle method has none.
   virtual bool FindSibling(int x, int row, int &siblingX, int &siblingY) const {
     (void)x, (void)row, (void)siblingX, (void)siblingY;
@@ -67,8 +69,10 @@ public:
   // Empties the linear case's stored trace, then computes with the method; false (and nothing
   // computed) when the method is not available.
   bool Compute(LocusMethod method, Glob &glob, MapFunctions &map, RunControl &control);
-  // Draws the result of the method; nothing happens for one that is not available.
-  void Draw(LocusMethod method, Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob);
+  // Draws the result of the method; nothing happens for one that is not available. A drawing
+  // of a huge result polls control, if given, and ends where a stop is asked.
+  void Draw(LocusMethod method, Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob,
+            RunControl *control = nullptr);
   // The sibling display of the method of the last computation.
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
   LocusMethod LastMethod = LocusMethod::None;

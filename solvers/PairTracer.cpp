@@ -160,14 +160,18 @@ bool PairTracer::NearestSamplePair(const CellTuple &cells, PointPair &x0) {
   return true;
 }
 
-void PairTracer::Append(int32_t pieceStart, const PointPair &x) {
+bool PairTracer::Append(int32_t pieceStart, const PointPair &x) {
+  if (TraceList.size() >= MaxRecords)
+    return false;
   TraceList.push_back({pieceStart, x});
+  return true;
 }
 
 void PairTracer::DrawLocus(Canvas &canvas, const PixelRect &rect, bool buildSiblings,
-                           const Vector2 &domainLow, const Vector2 &domainHigh) {
+                           const Vector2 &domainLow, const Vector2 &domainHigh,
+                           RunControl *control) {
   DrawTrace(canvas, rect, TraceList, PenColour, domainLow, domainHigh,
-            buildSiblings ? &SiblingRows : nullptr);
+            buildSiblings ? &SiblingRows : nullptr, control);
 }
 
 bool PairTracer::FindSibling(int x, int row, int &siblingX, int &siblingY) const {

@@ -5,7 +5,9 @@
 // the nine samples of a cell 0..8.
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <type_traits>
 #include <vector>
 
 #include "solvers/Canvas.h"
@@ -20,11 +22,13 @@ public:
   static constexpr int MaxCells = 32;
   using CellTuple = std::array<int, 4>; // (a, b) cell of the first half, (c, d) of the second
 
-  explicit PairTracer(Rgb penColour) : PenColour(penColour) {}
+  PairTracer(Rgb penColour, uint64_t pollWork) : PollWork(pollWork), PenColour(penColour) {}
 
-  // Draws TraceList into rect; with buildSiblings the sibling table is rebuilt for rect.
+  // Draws TraceList into rect; with buildSiblings the sibling table is rebuilt for rect. A
+  // long drawing polls control, if given, and ends where a stop is asked.
   void DrawLocus(Canvas &canvas, const PixelRect &rect, bool buildSiblings,
-                 const Vector2 &domainLow, const Vector2 &domainHigh);
+                 const Vector2 &domainLow, const Vector2 &domainHigh,
+                 RunControl *control = nullptr);
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
 
   int TraceHigh() const { return static_cast<int>(TraceList.size()) - 1; }
@@ -48,6 +52,15 @@ public:
   bool SampleBoundsValid = false; // set by FillSampleTable, cleared by PrepareCells
   std::vector<TracePoint> TraceList;
   SiblingTable SiblingRows;
+  // The work done, in evaluations (the tracer says of what), and how much of it may pass
+  // between two polls of a run.
+  mutable uint64_t Evaluations = 0;
+  uint64_t PollWork;
+  // What one run may take, whatever the problem. The wildest problems tried store some 300,000
+  // records in 11,000 pieces, in walks of at most a few hundred steps; the caps only end runs
+  // that would otherwise grow without end. A full trace ends the run as a stop does.
+  std::size_t MaxRecords = 1'000'000;
+  int MaxStepsPerDirection = 100'000;
   const Rgb PenColour;
 
 protected:
@@ -72,8 +85,9 @@ protected:
 
   // Visits every unordered pair of distinct cells once, in the order of the sweep, polling
   // run control at every 30th visited tuple of the counter that starts at counterStart.
-  // Returns false when the sweep was stopped.
-  template <class Visit> bool SweepCellPairs(int counterStart, RunControl &control, Visit &&visit) {
+  // A visit may return false to end the sweep. Returns false when the sweep was ended early.
+  template <class Control, class Visit>
+  bool SweepCellPairs(int counterStart, Control &control, Visit &&visit) {
     const int n = CoarseCount;
     int counter = counterStart;
     for (int a = 0; a < n; ++a)
@@ -85,12 +99,34 @@ protected:
             ++counter;
             if (counter % 30 == 0 && control.ProcessEventsAndCheckStop())
               return false;
-            visit(CellTuple{a, b, c, d});
+            if constexpr (std::is_void_v<decltype(visit(CellTuple{}))>)
+              visit(CellTuple{a, b, c, d});
+            else if (!visit(CellTuple{a, b, c, d}))
+              return false;
           }
     return true;
   }
 
-  void Append(int32_t pieceStart, const PointPair &x);
+  // The sweep of a run: besides the sweep's own polls, the walks poll through RunOver while
+  // it lasts. A visit returns false when the run must end.
+  template <class Visit> void RunSweep(int counterStart, RunControl &control, Visit &&visit) {
+    RunPoll poll(control, Evaluations, PollWork);
+    Watch = &poll;
+    SweepCellPairs(counterStart, poll, visit);
+    Watch = nullptr;
+  }
+
+  // Whether the run must end: a stop was asked for (polling when due) or the trace is full.
+  // Outside a run only a full trace ends anything.
+  bool RunOver() {
+    return TraceList.size() >= MaxRecords || (Watch != nullptr && Watch->Breathe());
+  }
+
+  // False, storing nothing, when the trace is full.
+  bool Append(int32_t pieceStart, const PointPair &x);
+
+private:
+  RunPoll *Watch = nullptr; // only while a sweep runs
 };
 
 } // namespace tandor

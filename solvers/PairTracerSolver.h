@@ -10,8 +10,9 @@ namespace tandor {
 
 template <class TracerType> class PairTracerSolver : public LocusMethodSolver {
 public:
-  void Draw(Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob) override {
-    Tracer->DrawLocus(canvas, rect, screen, glob.DomainLow, glob.DomainHigh);
+  void Draw(Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob,
+            RunControl *control) override {
+    Tracer->DrawLocus(canvas, rect, screen, glob.DomainLow, glob.DomainHigh, control);
   }
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const override {
     return Tracer->FindSibling(x, row, siblingX, siblingY);

@@ -1,8 +1,11 @@
 #include "solvers/TraceDrawing.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <limits>
+
+#include "solvers/LineClip.h"
 
 namespace tandor {
 
@@ -45,7 +48,9 @@ void AddSiblingSpans(SiblingTable &rows, int rowLimit, const PixelSegment &A,
     const auto midX = static_cast<int16_t>((self.x1 + self.x2) / 2);
     const auto midY = static_cast<int16_t>((self.y1 + self.y2) / 2);
     const auto centreX = static_cast<int16_t>((other.x1 + other.x2) / 2);
-    const auto halfWidth = static_cast<int16_t>(std::abs((other.x1 - other.x2) / 2) + 1);
+    // A segment across the whole 16-bit range would give 32768, which wraps to a negative width.
+    const auto halfWidth =
+        static_cast<int16_t>(std::min(std::abs((other.x1 - other.x2) / 2) + 1, 32767));
     const int step = other.y2 >= other.y1 ? 1 : -1;
     for (int y = other.y1;; y += step) {
       if (y >= 0 && y < rowLimit && y < static_cast<int>(rows.size()))
@@ -59,8 +64,8 @@ void AddSiblingSpans(SiblingTable &rows, int rowLimit, const PixelSegment &A,
 }
 
 void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoint> &trace,
-               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh,
-               SiblingTable *rows) {
+               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh, SiblingTable *rows,
+               RunControl *control) {
   const int H = rect.Height();
   if (rows != nullptr) {
     // An upside-down rectangle must not turn into a huge table. Rows are emptied rather than
@@ -73,6 +78,8 @@ void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoi
   canvas.FillRect(rect);
   canvas.SetPen(colour, PenWidthFor(rect), PenMode::Copy);
   for (std::size_t i = 1; i < trace.size(); ++i) {
+    if (control != nullptr && i % DrawPollInterval == 0 && control->ProcessEventsAndCheckStop())
+      return;
     if (trace[i].PieceStart == 1)
       continue;
     const PointPair &a = trace[i - 1].Pair;
@@ -81,10 +88,8 @@ void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoi
                              map.RoundY(b[1])};
     const PixelSegment second{map.RoundX(a[2]), map.RoundY(a[3]), map.RoundX(b[2]),
                               map.RoundY(b[3])};
-    canvas.MoveTo(first.x1, first.y1);
-    canvas.LineTo(first.x2, first.y2);
-    canvas.MoveTo(second.x1, second.y1);
-    canvas.LineTo(second.x2, second.y2);
+    DrawSegment(canvas, rect, {first.x1, first.y1, first.x2, first.y2});
+    DrawSegment(canvas, rect, {second.x1, second.y1, second.x2, second.y2});
     if (rows != nullptr)
       AddSiblingSpans(*rows, H, first, second);
   }

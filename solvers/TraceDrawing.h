@@ -2,9 +2,11 @@
 // Drawing of a stored trace of point pairs, shared by the three curve tracers, and the sibling
 // table that the picture's mouse display reads.
 
+#include <cstddef>
 #include <vector>
 
 #include "solvers/Canvas.h"
+#include "solvers/RunControl.h"
 #include "solvers/Trace.h"
 
 namespace tandor {
@@ -32,9 +34,14 @@ void AddSiblingSpans(SiblingTable &rows, int rowLimit, const PixelSegment &A,
 
 // Fills rect with the canvas's current brush, then draws for every record that continues a
 // polyline the segment from the record before it, first halves and then second halves. With
-// rows given (the screen drawing) the sibling table is rebuilt for the rectangle.
+// rows given (the screen drawing) the sibling table is rebuilt for the rectangle. With control
+// given, a long drawing polls it every DrawPollInterval records and ends where a stop is asked.
 void DrawTrace(Canvas &canvas, const PixelRect &rect, const std::vector<TracePoint> &trace,
-               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh, SiblingTable *rows);
+               Rgb colour, const Vector2 &domainLow, const Vector2 &domainHigh, SiblingTable *rows,
+               RunControl *control = nullptr);
+
+// Records or segments drawn between two polls of a drawing: some 60 ms on a raster canvas.
+inline constexpr std::size_t DrawPollInterval = 65536;
 
 // The first entry of the row, in insertion order, whose span covers x.
 bool FindSiblingInRows(const SiblingTable &rows, int x, int row, int &siblingX, int &siblingY);

@@ -13,8 +13,8 @@ public:
   void Compute(Glob &glob, MapFunctions &map, RunControl &control) override {
     Dib->ComputeByTriangles(map, glob.DomainLow, glob.DomainHigh, control);
   }
-  void Draw(Canvas &canvas, const PixelRect &rect, bool, Glob &glob) override {
-    Dib->DrawTriangleLocus(canvas, rect, glob.DomainLow, glob.DomainHigh);
+  void Draw(Canvas &canvas, const PixelRect &rect, bool, Glob &glob, RunControl *control) override {
+    Dib->DrawTriangleLocus(canvas, rect, glob.DomainLow, glob.DomainHigh, control);
   }
   std::size_t SegmentCount() const override { return Dib->Segments().size(); }
   Vector4 Segment(std::size_t index) const override {

@@ -2,9 +2,15 @@
 
 #include <QFontDatabase>
 #include <QFontMetrics>
+#include <QPaintDevice>
 #include <QPen>
 #include <QPolygon>
+#include <QTransform>
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+
+#include "solvers/LineClip.h"
 
 namespace tandor {
 
@@ -71,34 +77,39 @@ void QtCanvas::MoveTo(int x, int y) {
 void QtCanvas::LineTo(int x, int y) {
   const QPoint from = Current;
   Current = QPoint(x, y);
+  const PixelRect visible = VisibleRect();
   if (PenWidth > 1) {
+    LineSegment cut;
+    if (!ClipToRect({from.x(), from.y(), x, y}, visible, PenWidth, cut))
+      return;
     Painter.setPen(QPen(ToQColor(PenColour), PenWidth, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    Painter.drawLine(from, Current);
+    Painter.drawLine(QPoint(cut.x1, cut.y1), QPoint(cut.x2, cut.y2));
     return;
   }
   // A thin raster line leaves out its end pixel, so polylines and exclusive-or drawing touch
-  // each pixel once.
+  // each pixel once. Only its pixels on the device are laid, however far off its ends lie.
   QPolygon points;
-  int x0 = from.x(), y0 = from.y();
-  const int dx = std::abs(x - x0), dy = -std::abs(y - y0);
-  const int sx = x0 < x ? 1 : -1, sy = y0 < y ? 1 : -1;
-  int err = dx + dy;
-  while (x0 != x || y0 != y) {
-    points << QPoint(x0, y0);
-    const int e2 = 2 * err;
-    if (e2 >= dy) {
-      err += dy;
-      x0 += sx;
-    }
-    if (e2 <= dx) {
-      err += dx;
-      y0 += sy;
-    }
-  }
+  ForEachRasterPixel(from.x(), from.y(), x, y, visible,
+                     [&points](int px, int py) { points << QPoint(px, py); });
   if (points.isEmpty())
     return;
   Painter.setPen(QPen(ToQColor(PenColour), 1));
   Painter.drawPoints(points);
+}
+
+// The device's area in the painter's coordinates, a pixel wider on every side.
+PixelRect QtCanvas::VisibleRect() const {
+  const QPaintDevice *device = Painter.device();
+  if (device == nullptr)
+    return {};
+  QRectF area(0, 0, device->width(), device->height());
+  bool invertible = true;
+  const QTransform toLogical = Painter.combinedTransform().inverted(&invertible);
+  if (invertible)
+    area = toLogical.mapRect(area);
+  auto toInt = [](double v) { return static_cast<int>(std::clamp(v, -1e9, 1e9)); };
+  return {toInt(std::floor(area.left()) - 1), toInt(std::floor(area.top()) - 1),
+          toInt(std::ceil(area.right()) + 1), toInt(std::ceil(area.bottom()) + 1)};
 }
 
 void QtCanvas::Ellipse(int left, int top, int right, int bottom) {

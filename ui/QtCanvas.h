@@ -38,6 +38,7 @@ public:
 
 private:
   void ApplyPenMode();
+  PixelRect VisibleRect() const;
 
   QPainter &Painter;
   QPoint Current;

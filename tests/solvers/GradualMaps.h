@@ -68,6 +68,22 @@ inline const AnalyticMap SymmetricLinear{"SymmetricLinear",
                                                Vector2{2 * std::fabs(u) - 0.5, 0}};
                                          }};
 
+// (sin 7u + v^2, cos 7v + u^3, sin 5uv + cos(3u + 2v)) on [-3, 3]^2: a tangle of double curves,
+// among them small closed curves in D x D that the walks go round with steps shorter than a cell
+// of the projection grid.
+inline const AnalyticMap Tangle{
+    "Tangle",
+    [](double u, double v) {
+      return Vector3{std::sin(7 * u) + v * v, std::cos(7 * v) + u * u * u,
+                     std::sin(5 * u * v) + std::cos(3 * u + 2 * v)};
+    },
+    [](double u, double v) {
+      const double c = std::cos(5 * u * v), s = std::sin(3 * u + 2 * v);
+      return std::array<Vector2, 3>{Vector2{7 * std::cos(7 * u), 2 * v},
+                                    Vector2{3 * u * u, -7 * std::sin(7 * v)},
+                                    Vector2{5 * v * c - 3 * s, 5 * u * c - 2 * s}};
+    }};
+
 // Binds an AnalyticMap to F as a whole (MapEvaluator) and to one coordinate function at a time
 // (CoordinateEvaluator).
 class MapUnderTest {

@@ -440,5 +440,30 @@ TEST(LinearCaseRoutines, InsideWantsTheMidpointAndBothPointsInTheOpenRectangle) 
     EXPECT_EQ(lc.LinearInside(S), inside) << S[0] << " " << S[1] << " " << S[2];
 }
 
+// The linear case cannot be stopped, so its steps are capped for the whole run: a run that
+// reaches the cap keeps the beginning of its result and catches nothing more. Ordinary problems
+// stay far below it.
+TEST(LinearTracerBounds, TheRunsStepsAreCapped) {
+  for (const LinearProblem *problem : {&CrossCap, &Ellipse, &Default}) {
+    World whole;
+    whole.Trace(*problem);
+    EXPECT_LT(whole.tracer.StepsThisRun, whole.tracer.MaxStepsPerRun / 100) << problem->Name;
+    const auto &all = whole.glob.LinearTrace;
+
+    World capped;
+    capped.tracer.MaxStepsPerRun = 40;
+    capped.Trace(*problem);
+    EXPECT_EQ(capped.tracer.StepsThisRun, 40) << problem->Name;
+    const auto &kept = capped.glob.LinearTrace;
+    const auto steps = std::count_if(kept.begin(), kept.end(),
+                                     [](const TracePoint &t) { return t.PieceStart == 0; });
+    EXPECT_LE(steps, 40) << problem->Name;
+    ASSERT_LT(kept.size(), all.size()) << problem->Name;
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), all.begin(), [](const auto &a, const auto &b) {
+      return a.PieceStart == b.PieceStart && a.Pair == b.Pair;
+    })) << problem->Name;
+  }
+}
+
 } // namespace
 } // namespace tandor

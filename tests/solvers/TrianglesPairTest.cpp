@@ -116,8 +116,7 @@ TEST(TrianglesPair, NoSegmentWithoutACrossing) {
       for (bool swapped : {false, true}) {
         AffinePair map{swapped ? c.b : c.a, swapped ? c.a : c.b};
         CalcDib dib;
-        dib.SetMap(map);
-        dib.TestTrianglePair(Prepared(CornersA, map.a), Prepared(CornersB, map.b), depth);
+        dib.TestTrianglePair(map, Prepared(CornersA, map.a), Prepared(CornersB, map.b), depth);
         EXPECT_EQ(dib.Segments().size(), 0u)
             << c.name << " depth " << depth << (swapped ? " swapped" : "");
       }
@@ -170,11 +169,36 @@ const std::vector<CrossingCase> Crossings{
 TEST(TrianglesPair, CleanCrossingAtTheLastDepth) {
   for (const CrossingCase &c : Crossings) {
     CalcDib dib;
-    dib.TestTrianglePair(Prepared(CornersA, c.a), Prepared(CornersB, c.b), CalcDib::RefineDepth);
+    dib.TestTrianglePair({}, Prepared(CornersA, c.a), Prepared(CornersB, c.b),
+                         CalcDib::RefineDepth);
     ASSERT_EQ(dib.Segments().size(), 2u) << c.name;
     ExpectSameSegment(dib.Segments()[0], c.a1, c.a2, c.name + " in A");
     ExpectSameSegment(dib.Segments()[1], c.b1, c.b2, c.name + " in B");
     EXPECT_EQ(dib.Statistics().PairsRefined, 0u);
+  }
+}
+
+// Stored ends lie in the D of the run: an end that rounding puts a unit in the last place
+// outside goes onto the border, a pair with an end farther out is not stored.
+TEST(TrianglesPair, EndsOutsideDAreMovedOntoItOrRefused) {
+  const CrossingCase &c = Crossings[0]; // ends u from -2.75 to 2.5, v from 0.25 to 0.5
+  AffinePair map{c.a, c.b};
+  const double justInside = std::nextafter(-2.75, 0.0);
+  const struct {
+    Vector2 low;
+    std::size_t segments;
+  } cases[] = {{{-2.75, 0.25}, 2}, {{justInside, 0.25}, 2}, {{-2.7, 0.25}, 0}};
+  for (const auto &[low, segments] : cases) {
+    CalcDib dib;
+    dib.BuildTriangles(map, low, {2.5, 0.5});
+    dib.TestTrianglePair({}, Prepared(CornersA, c.a), Prepared(CornersB, c.b),
+                         CalcDib::RefineDepth);
+    ASSERT_EQ(dib.Segments().size(), segments) << low[0];
+    if (segments == 0)
+      continue;
+    ExpectSameSegment(dib.Segments()[0], c.a1, {low[0], c.a2[1]}, c.name);
+    EXPECT_EQ(dib.Segments()[0].u2, low[0]);
+    ExpectSameSegment(dib.Segments()[1], c.b1, c.b2, c.name);
   }
 }
 
@@ -193,11 +217,10 @@ TEST(TrianglesPair, RefinedCrossingTilesTheSegment) {
     AffinePair map{c.a, b};
     const TDomainTriangle A = Prepared(CornersA, c.a), B = Prepared(CornersB, b);
     CalcDib whole;
-    whole.TestTrianglePair(A, B, CalcDib::RefineDepth);
+    whole.TestTrianglePair({}, A, B, CalcDib::RefineDepth);
     ASSERT_EQ(whole.Segments().size(), 2u) << c.name;
     CalcDib dib;
-    dib.SetMap(map);
-    dib.TestTrianglePair(A, B, 0);
+    dib.TestTrianglePair(map, A, B, 0);
     const auto segments = dib.Segments();
     ASSERT_GE(segments.size(), 4u) << c.name;
     ASSERT_EQ(segments.size() % 2, 0u);
@@ -237,8 +260,7 @@ TEST(TrianglesPair, CornerOnThePlaneAtTheLastDepth) {
     for (int depth = 0; depth <= CalcDib::RefineDepth; ++depth) {
       AffinePair map{Flat, B};
       CalcDib dib;
-      dib.SetMap(map);
-      dib.TestTrianglePair(Prepared(CornersA, Flat), Prepared(CornersB, B), depth);
+      dib.TestTrianglePair(map, Prepared(CornersA, Flat), Prepared(CornersB, B), depth);
       if (depth < CalcDib::RefineDepth) {
         EXPECT_GE(dib.Statistics().PairsRefined, 1u) << c.delta << " depth " << depth;
       } else if (c.onPlane) {
@@ -268,7 +290,7 @@ TEST(TrianglesPair, OverflowingNumbersStoreNothing) {
     const TDomainTriangle TB = Prepared(CornersB, swapped ? A : B);
     ASSERT_FALSE(TA.Degenerate);
     ASSERT_FALSE(TB.Degenerate);
-    dib.TestTrianglePair(TA, TB, CalcDib::RefineDepth);
+    dib.TestTrianglePair({}, TA, TB, CalcDib::RefineDepth);
     for (const TLocusSegment &s : dib.Segments())
       EXPECT_TRUE(std::isfinite(s.u1) && std::isfinite(s.v1) && std::isfinite(s.u2) &&
                   std::isfinite(s.v2));

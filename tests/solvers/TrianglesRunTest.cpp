@@ -6,6 +6,7 @@
 #include <cmath>
 #include <functional>
 #include <limits>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -197,19 +198,50 @@ TEST(TrianglesRun, SameSegmentsAsThePlainPairLoop) {
     ASSERT_FALSE(fast.empty()) << locus.name;
     EXPECT_EQ(fast, baseline) << locus.name;
     dib.ClearSegments();
+    // Refinement evaluates the map again; the runs above kept no reference to it.
+    Map F = locus.F;
     const int M = dib.TriangleCount(), N = CalcDib::GridSize;
     for (int a = 1; a <= M - 2; ++a) {
       if (dib.Triangle(a).Degenerate)
         continue;
       if (a % 2 == 0)
-        dib.TestTrianglePair(dib.Triangle(a), dib.Triangle(a + 1), 0);
+        dib.TestTrianglePair(F, dib.Triangle(a), dib.Triangle(a + 1), 0);
       for (int b = a + 2; b <= M; ++b)
         if (a % 2 != 0 || b != a + 2 * N - 1)
-          dib.TestTrianglePair(dib.Triangle(a), dib.Triangle(b), 0);
+          dib.TestTrianglePair(F, dib.Triangle(a), dib.Triangle(b), 0);
     }
     const std::vector<TLocusSegment> plain(dib.Segments().begin(), dib.Segments().end());
     EXPECT_EQ(fast, plain) << locus.name;
   }
+}
+
+// The map is used during the call that gives it and never after: a later refinement evaluates
+// only the map it is given, so a map that has gone out of scope is never read.
+TEST(TrianglesRun, UsesAMapOnlyDuringTheCallThatGivesIt) {
+  CalcDib dib;
+  int first = 0, second = 0;
+  {
+    Map counted = [&](double &x, double &y, double &z, double u, double v) {
+      ++first;
+      Fold(x, y, z, u, v);
+    };
+    RunOn(dib, counted, {-1, -1}, {1, 1});
+  }
+  const int afterRun = first;
+  ASSERT_GT(afterRun, 0);
+  ASSERT_FALSE(dib.Segments().empty());
+  Map other = [&](double &x, double &y, double &z, double u, double v) {
+    ++second;
+    Fold(x, y, z, u, v);
+  };
+  // pairs of the run until one refines
+  const int M = dib.TriangleCount();
+  for (int a = 1; a <= M && second == 0; a += 2)
+    for (int b = a + 2; b <= M && second == 0; ++b)
+      dib.TestTrianglePair(other, dib.Triangle(a), dib.Triangle(b), 0);
+  EXPECT_GT(second, 0);
+  dib.TestTrianglePair({}, dib.Triangle(1), dib.Triangle(3), 0);
+  EXPECT_EQ(first, afterRun);
 }
 
 TEST(TrianglesRun, LocusLiesOnTheKnownCurveAndCoversIt) {
@@ -319,6 +351,133 @@ TEST(TrianglesRun, PollsAndStops) {
     // the next run starts from an empty list
     RunOn(dib, Fold, {-1, -1}, {1, 1});
     EXPECT_EQ(dib.Segments().size(), all.size());
+  }
+}
+
+Map Torus = [](double &x, double &y, double &z, double u, double v) {
+  x = (2 + std::cos(v)) * std::cos(u);
+  y = (2 + std::cos(v)) * std::sin(u);
+  z = std::sin(v);
+};
+
+// The jitter is a fixed amount, but never more than a quarter of a cell: the lines of a narrow
+// domain keep their order and stay in D; on ordinary domains the grid is the one the fixed
+// amount gives, number for number.
+TEST(TrianglesGrid, JitterStaysWithinAQuarterOfACell) {
+  const int N = CalcDib::GridSize;
+  const double tiny = std::nextafter(1.0, 2.0);
+  const std::pair<Vector2, Vector2> domains[] = {{{0, 0}, {0.01, 0.01}},
+                                                 {{1, 1}, {tiny, tiny}},
+                                                 {{-3, 0.5}, {-2.95, 0.6}},
+                                                 {{-1.5, 0.25}, {2.5, 3}}};
+  for (const auto &[low, high] : domains) {
+    CalcDib dib;
+    dib.SeedWith(17);
+    dib.BuildTriangles(Fold, low, high);
+    const double hu = (high[0] - low[0]) / N, hv = (high[1] - low[1]) / N;
+    for (int i = 0; i < N; ++i) {
+      EXPECT_LE(dib.GridU(i), dib.GridU(i + 1)) << low[0] << " " << i;
+      EXPECT_LE(dib.GridV(i), dib.GridV(i + 1)) << low[1] << " " << i;
+      EXPECT_LE(std::fabs(dib.GridU(i) - (low[0] + i * hu)), hu / 4 + 1e-15) << low[0];
+      EXPECT_LE(std::fabs(dib.GridV(i) - (low[1] + i * hv)), hv / 4 + 1e-15) << low[1];
+    }
+    if (hu / 4 < 1.0 / (N * N))
+      continue;
+    // the generator's numbers, as the grid draws them: U[i], then V[i]
+    std::mt19937_64 generator(17);
+    auto uniform = [&generator] { return static_cast<double>(generator() >> 11) * 0x1.0p-53; };
+    for (int i = 1; i < N; ++i) {
+      EXPECT_EQ(dib.GridU(i), low[0] + i * hu + (1 - 2 * uniform()) * (1.0 / (N * N)));
+      EXPECT_EQ(dib.GridV(i), low[1] + i * hv + (1 - 2 * uniform()) * (1.0 / (N * N)));
+    }
+  }
+}
+
+// On a narrow piece of the torus the grid lines crossed, and the method reported some 800,000
+// segments, many with ends outside D, where there are no double points at all. Every stored end
+// lies in D, also on maps that have double points there.
+TEST(TrianglesRun, NarrowDomainsAndEndsInD) {
+  const double tiny = std::nextafter(1.0, 2.0);
+  for (const auto &[low, high] : {std::pair<Vector2, Vector2>{{0, 0}, {0.01, 0.01}},
+                                  std::pair<Vector2, Vector2>{{1, 1}, {tiny, tiny}}}) {
+    CalcDib dib;
+    RunOn(dib, Torus, low, high);
+    EXPECT_TRUE(dib.Segments().empty()) << high[0] << ": " << dib.Segments().size();
+  }
+  // The cross-cap blown up a hundred times, on a domain a hundredth as wide.
+  Map SmallCrossCap = [](double &x, double &y, double &z, double u, double v) {
+    CrossCap(x, y, z, 100 * u, 100 * v);
+  };
+  const struct {
+    Map F;
+    Vector2 low, high;
+  } problems[] = {{Fold, {-1, -1}, {1, 1}},
+                  {SmallCrossCap, {-0.004, -0.01}, {0.006, 0.01}},
+                  {Circle, {-1, -1}, {1, 1}}};
+  for (const auto &[F, low, high] : problems) {
+    CalcDib dib;
+    RunOn(dib, F, low, high);
+    ASSERT_FALSE(dib.Segments().empty()) << high[0];
+    for (const TLocusSegment &s : dib.Segments())
+      for (const Vector2 &e : {Vector2{s.u1, s.v1}, Vector2{s.u2, s.v2}}) {
+        ASSERT_TRUE(low[0] <= e[0] && e[0] <= high[0]) << e[0];
+        ASSERT_TRUE(low[1] <= e[1] && e[1] <= high[1]) << e[1];
+      }
+  }
+}
+
+// A full list ends the run as a stop does, with the beginning of the whole result; ordinary
+// problems stay far below the cap.
+TEST(TrianglesRun, AFullListEndsTheRun) {
+  CalcDib full;
+  RunOn(full, Fold, {-1, -1}, {1, 1});
+  const std::vector<TLocusSegment> all(full.Segments().begin(), full.Segments().end());
+  for (const auto &locus : KnownLoci()) {
+    CalcDib dib;
+    RunOn(dib, locus.F, locus.low, locus.high);
+    EXPECT_LT(dib.Segments().size(), static_cast<std::size_t>(dib.MaxSegments / 100));
+  }
+  CalcDib capped;
+  capped.MaxSegments = 100;
+  RunOn(capped, Fold, {-1, -1}, {1, 1});
+  const auto kept = capped.Segments();
+  ASSERT_EQ(kept.size(), 100u);
+  EXPECT_TRUE(std::equal(kept.begin(), kept.end(), all.begin()));
+  EXPECT_LT(capped.Statistics().PairsTested, full.Statistics().PairsTested);
+}
+
+// Refinement polls as it goes, so no more than a poll's worth of it and one follower's (at most
+// 1 + 9 + 81 splits) pass between two polls, and a stop seen there ends the run at once.
+TEST(TrianglesRun, RefinementPollsAndHearsAStop) {
+  class Watching : public RunControl {
+  public:
+    explicit Watching(const CalcDib &dib, int stopAt) : Dib(dib), StopAt(stopAt) {}
+    bool ProcessEventsAndCheckStop() override {
+      Refined.push_back(Dib.Statistics().PairsRefined);
+      return ++Polls == StopAt;
+    }
+    const CalcDib &Dib;
+    int StopAt, Polls = 0;
+    std::vector<uint64_t> Refined;
+  };
+  const int M = 2 * CalcDib::GridSize * CalcDib::GridSize;
+  CalcDib dib;
+  dib.PollWork = 50;
+  dib.SeedWith(11);
+  Watching all(dib, 0);
+  dib.ComputeByTriangles(Fold, {-1, -1}, {1, 1}, all);
+  const std::vector<TLocusSegment> whole(dib.Segments().begin(), dib.Segments().end());
+  EXPECT_GT(all.Polls, (5 + M - 2) / 30 + 10);
+  for (std::size_t i = 1; i < all.Refined.size(); ++i)
+    EXPECT_LE(all.Refined[i] - all.Refined[i - 1], 50u + 91u);
+  for (int stopAt : {60, 150}) {
+    Watching control(dib, stopAt);
+    dib.ComputeByTriangles(Fold, {-1, -1}, {1, 1}, control);
+    EXPECT_EQ(control.Polls, stopAt);
+    EXPECT_EQ(dib.Statistics().PairsRefined, control.Refined.back()) << "nothing after the stop";
+    const auto kept = dib.Segments();
+    EXPECT_LT(kept.size(), whole.size());
+    EXPECT_TRUE(std::equal(kept.begin(), kept.end(), whole.begin()));
   }
 }
 
