@@ -83,7 +83,7 @@ void CheckLinearDirection(const Glob &g, MapFunctions &map, const Where &where) 
 }
 
 // A problem a run can be given: every bound a number, ranges the right way round, the values
-// inside their ranges, the functions compiled, the derived sizes finite.
+// inside their ranges, the functions compiled.
 void CheckProblem(const Glob &g, MapFunctions &map, const DataLineArray &lines) {
   const auto where = [&](const char *what) { return std::string(what) + " in" + Lines(lines); };
   for (const double value : g.FieldValues)
