@@ -34,7 +34,10 @@ bool MovesUp(int site, int pattern) {
   return (h & 1) != 0;
 }
 
-constexpr int PatternCount = 4;
+constexpr int PatternCount = 8;
+// Past this a unit in the last place of a double moves a trigonometric argument by a thousandth
+// of a radian: its sine is then anybody's guess, the copies' included.
+constexpr long double AdriftArgument = 0x1p42L;
 constexpr double ScaleUp = 1 + 0x1p-51;
 constexpr double ScaleDown = 1 - 0x1p-52;
 constexpr long double Pi = 3.141592653589793238462643383279502884L; // FLDPI
@@ -69,15 +72,6 @@ bool Close(double expected, double actual, double tolerance) {
 }
 
 EvaluatorOracle::EvaluatorOracle(const TOCFunctDDDoubleSafe &f) : Formula(f) {
-  UpSlot = HighestConstantSlot(f) + 1;
-  DownSlot = UpSlot + 1;
-  // An operand's index is one byte.
-  if (DownSlot + f.VariableCount > 255)
-    return;
-  for (int pattern = 0; pattern < PatternCount; ++pattern) {
-    InexactCopies.push_back(Copy(Sites::Inexact, pattern));
-    EveryCopies.push_back(Copy(Sites::Every, pattern));
-  }
   // Each result starts where its first operand started: follow the starts on a stack.
   const std::string &p = f.Postfix;
   std::vector<std::size_t> stack;
@@ -89,6 +83,15 @@ EvaluatorOracle::EvaluatorOracle(const TOCFunctDDDoubleSafe &f) : Formula(f) {
     else if (token == OperandMarker || token == '1' || token == 'p')
       stack.push_back(i);
     Starts[i] = stack.empty() ? 0 : stack.back();
+  }
+  UpSlot = HighestConstantSlot(f) + 1;
+  DownSlot = UpSlot + 1;
+  // An operand's index is one byte.
+  if (DownSlot + f.VariableCount > 255)
+    return;
+  for (int pattern = 0; pattern < PatternCount; ++pattern) {
+    InexactCopies.push_back(Copy(Sites::Inexact, pattern));
+    EveryCopies.push_back(Copy(Sites::Every, pattern));
   }
 }
 
@@ -110,6 +113,16 @@ long double EvaluatorOracle::ValueOf(std::size_t start, std::size_t end,
   for (int j = 1; j <= Formula.ParameterCount; ++j)
     part->Constants[j] = Formula.Constants[j];
   return part->EvaluateReference(values);
+}
+
+bool EvaluatorOracle::TrigonometryAdrift(const double *values) const {
+  const std::string &p = Formula.Postfix;
+  std::size_t previous = 0;
+  for (std::size_t i = 0; i < p.size(); previous = i, i += TokenLength(p, i))
+    if (IsTrigonometric(static_cast<unsigned char>(p[i])) && i > 0 &&
+        !(std::fabs(ValueOf(Starts[previous], i, values)) < AdriftArgument))
+      return true;
+  return false;
 }
 
 bool EvaluatorOracle::ExplainsDisagreement(const double *values) const {
@@ -183,7 +196,7 @@ bool EvaluatorOracle::AllSettled(const std::vector<std::unique_ptr<TOCFunctDDDou
 Verdict EvaluatorOracle::Judge(const double *values) const {
   Verdict verdict;
   verdict.Reference = ReferenceSample(Formula, values);
-  if (!CanPerturb())
+  if (!CanPerturb() || TrigonometryAdrift(values))
     return verdict;
   verdict.PassValueSettled = verdict.DerivativeSettled = true;
   verdict.ValueSettled = AllSettled(InexactCopies, values, verdict.Reference, true, verdict);

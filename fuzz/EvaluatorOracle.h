@@ -11,7 +11,9 @@
 // two units in the last place of a double, in several patterns of signs. Where none of the
 // copies moves the result by more than a quarter of the tolerance, the machine code must agree
 // with the reference to the tolerance; where one does, the formula is too ill-conditioned at
-// that point to tell a fault from the last bits, and that result is not compared.
+// that point to tell a fault from the last bits, and that result is not compared. A
+// trigonometric argument so large that its last bits decide its reduction makes every result
+// a guess that copies may miss, so nothing is compared there at all.
 //
 // The value program and the derivative program differ by design in a few places: a quotient is
 // a * (1/b), the cotangent of an argument that reduces to 0 is 0, and the two spill at different
@@ -79,6 +81,9 @@ private:
   std::unique_ptr<TOCFunctDDDoubleSafe> Copy(Sites sites, int pattern) const;
   std::unique_ptr<TOCFunctDDDoubleSafe> Program(std::string postfix) const;
   long double ValueOf(std::size_t start, std::size_t end, const double *values) const;
+  // Whether a trigonometric argument is so large that the last bits of what it is computed
+  // from decide its reduction; no copy can then show how far the result may move.
+  bool TrigonometryAdrift(const double *values) const;
   bool AllSettled(const std::vector<std::unique_ptr<TOCFunctDDDoubleSafe>> &copies,
                   const double *values, const Sample &reference, bool withDerivative,
                   Verdict &verdict) const;

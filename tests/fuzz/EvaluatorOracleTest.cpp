@@ -79,6 +79,18 @@ TEST(EvaluatorOracle, ResultsThatHangOnTheLastBitsOfTheTrigonometryAreNotCompare
   EXPECT_FALSE(EvaluatorOracle(cancel.F).Judge(point.data()).ValueSettled);
 }
 
+// Here the x87 tangent's last bit, times 7.8e18, moves the outer argument by about one: its
+// cotangent is anything, and copies scaled at random may all happen to stay small.
+TEST(EvaluatorOracle, AnArgumentWhoseLastBitsDecideItsReductionSettlesNothing) {
+  const Point point{1.75, 2.5, 0.3, -0.7};
+  Compiled adrift("cot(cot(7u) 7777678755555555554)^2998 tan(v) + cot(u+1)^273", 0.3, -2);
+  const Verdict v = EvaluatorOracle(adrift.F).Judge(point.data());
+  EXPECT_FALSE(v.ValueSettled || v.PassValueSettled || v.DerivativeSettled || v.AgreementSettled);
+  Compiled large("sin(1000 u) + cos(12345 v)", 0.3, -2);
+  const Verdict w = EvaluatorOracle(large.F).Judge(point.data());
+  EXPECT_TRUE(w.ValueSettled && w.PassValueSettled && w.DerivativeSettled && w.AgreementSettled);
+}
+
 // Where the two programs differ by design, a disagreement is explained; elsewhere it is not.
 TEST(EvaluatorOracle, DisagreementsOfTheTwoProgramsAreExplainedOnlyWhereTheyDifferByDesign) {
   const Point origin{0, 0, 1, 1}, point{0.5, -0.25, 1, 0};
