@@ -8,7 +8,7 @@
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 #include "solvers/LocusRun.h"
-#include "ui/FTandor.h"
+#include "ui/MainWindow.h"
 
 int main(int argc, char **argv) {
   QApplication app(argc, argv);

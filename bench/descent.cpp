@@ -7,7 +7,7 @@
 #include <string>
 
 #include "formula/MapFunctions.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "formula/MapFunctions.h"
 #include "solvers/CompiledCoordinates.h"
-#include "solvers/FImplicitCurve4D.h"
+#include "solvers/GradualDescentTracer.h"
 
 namespace {
 

@@ -8,18 +8,11 @@
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 #include "problem/ReadData.h"
-#include "solvers/FSpImplicitCurveLine3D.h"
 #include "solvers/LinearCase.h"
+#include "solvers/LinearCaseTracer.h"
 
 namespace tandor {
 namespace {
-
-class QuietNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &) override {}
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-};
 
 class NullCanvas final : public Canvas {
 public:
@@ -57,7 +50,7 @@ void Run(benchmark::State &state, const char *y, const char *z, const char *p, b
          PlaneFunction nativeY, PlaneFunction nativeZ, bool shortcut = true) {
   Glob glob;
   MapFunctions map;
-  QuietNotices notices;
+  KeptNotices notices;
   const DataLineArray lines{"u", y,  z, "-1", "1", "-1", "1", "0", "2", "0", "3.14159265358979",
                             p,   "0"};
   if (ReadData(glob, map, lines, notices) != 1 || !glob.IsLinear) {
@@ -66,24 +59,25 @@ void Run(benchmark::State &state, const char *y, const char *z, const char *p, b
   }
   TImplicitCurveLine3D tracer;
   NullCanvas canvas;
-  LinearCase problem(glob, compiled ? CompiledFunction(map[1]) : nativeY,
+  LinearResult result;
+  LinearCase problem(glob, result, compiled ? CompiledFunction(map[1]) : nativeY,
                      compiled ? CompiledFunction(map[2]) : nativeZ);
   for (auto _ : state) {
     if (shortcut) {
       TraceLinearLocus(tracer, problem, glob);
     } else {
-      glob.LinearTrace.clear();
+      result.LinearTrace.clear();
       tracer.TraceLocus(problem.Residual(), problem.Inside(), problem.Record(), 1e-5, glob.BoxLow,
                         glob.BoxHigh, glob.CoarseCount, 200, static_cast<double>(glob.PixelLength),
                         0.0);
     }
-    DrawLinearLocus(glob, canvas, glob.PictureRect, true);
+    DrawLinearLocus(glob, result, canvas, glob.PictureRect, true);
   }
   const double runs = static_cast<double>(state.iterations());
   state.counters["residuals"] = static_cast<double>(problem.ResidualCalls) / runs;
   state.counters["components"] = static_cast<double>(problem.ComponentCalls) / runs;
   state.counters["evaluations"] = static_cast<double>(problem.FunctionEvaluations) / runs;
-  state.counters["records"] = static_cast<double>(glob.LinearTrace.size());
+  state.counters["records"] = static_cast<double>(result.LinearTrace.size());
 }
 
 const char *const DefaultYText = "v(v^2 - p)";

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "formula/MapFunctions.h"
-#include "solvers/CalcDib.h"
+#include "solvers/TriangleIntersection.h"
 
 namespace {
 

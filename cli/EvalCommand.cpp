@@ -1,3 +1,5 @@
+// tandor-cli eval (RunEvalCommand): one formula compiled, evaluated and described.
+
 #include "cli/EvalCommand.h"
 
 #include <array>
@@ -8,8 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "formula/FormulaCompiler.h"
 #include "formula/InputError.h"
-#include "formula/OCFunctDDDoubleSafe.h"
 
 namespace tandor {
 

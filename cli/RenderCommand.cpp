@@ -1,3 +1,6 @@
+// tandor-cli render (Render, InterruptControl): a data file read, one method run, its picture,
+// drawing and record list written.
+
 #include "cli/RenderCommand.h"
 
 #include <QIODevice>
@@ -32,6 +35,7 @@ constexpr const char *Usage =
     "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
+    "                         [--seed N]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
     "descent by default).\n"
@@ -39,7 +43,11 @@ constexpr const char *Usage =
     "  --png OUT.png  the picture as the window draws it, N x N pixels (--size, 400)\n"
     "  --svg OUT.svg  the same drawing as vector graphics\n"
     "  --csv OUT.csv  the computed locus, 17 significant digits\n"
-    "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations\n"
+    "  --stats        one JSON line: method, records, pieces, seconds, map_evaluations,\n"
+    "                 and the seed for the methods that draw random numbers\n"
+    "  --seed N       seeds Gradual Descent's projection and the triangle grid (a whole\n"
+    "                 number from 0 to 2^64 - 1), so that a run can be made again; without\n"
+    "                 it the clock seeds them\n"
     "Exit status: 0 done (also when stopped by Ctrl+C), 1 input or file error, 2 usage "
     "error,\n3 method not available.\n";
 
@@ -50,6 +58,7 @@ struct RenderOptions {
   std::optional<std::string> Png, Svg, Csv;
   int Size = 400;
   bool Stats = false;
+  std::optional<uint64_t> Seed;
 };
 
 class UsageError : public std::runtime_error {
@@ -73,6 +82,14 @@ int SizeOf(std::string_view text) {
   if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > 16384)
     throw UsageError("the size must be a whole number from 1 to 16384");
   return n;
+}
+
+uint64_t SeedOf(std::string_view text) {
+  uint64_t seed = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), seed);
+  if (error != std::errc() || end != text.data() + text.size())
+    throw UsageError("the seed must be a whole number from 0 to 18446744073709551615");
+  return seed;
 }
 
 RenderOptions ParseOptions(int argc, char **argv) {
@@ -101,6 +118,8 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Size = SizeOf(value());
     else if (word == "--stats")
       o.Stats = true;
+    else if (word == "--seed")
+      o.Seed = SeedOf(value());
     else if (!haveFile && !(word.size() > 1 && word[0] == '-')) {
       o.File = word;
       haveFile = true;
@@ -111,16 +130,6 @@ RenderOptions ParseOptions(int argc, char **argv) {
     throw UsageError("no data file given");
   return o;
 }
-
-// The read reports its message through the status bar in the window; here it is kept for
-// stderr, and the notice about a non-linear first function is not an error at all.
-class CliNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &text) override { Status = text; }
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-  std::string Status;
-};
 
 // For vector output: whole lines instead of the raster line's pixels.
 class VectorCanvas final : public Canvas {
@@ -282,7 +291,7 @@ void WriteCsv(const Run &run, const std::string &path) {
   FileReplacement file(path);
   BlockWriter out(file);
   const LocusMethodSolver *solver = run.solvers.Solver(run.method);
-  if (const auto *trace = solver->TracePoints(run.glob)) {
+  if (const auto *trace = solver->TracePoints()) {
     out.Row({"piece_start", "u1", "v1", "u2", "v2"});
     for (const TracePoint &t : *trace)
       out.Row({std::to_string(t.PieceStart), Number17(t.Pair[0]), Number17(t.Pair[1]),
@@ -301,7 +310,7 @@ void WriteCsv(const Run &run, const std::string &path) {
 void WriteStats(const Run &run, std::ostream &out, double seconds) {
   const LocusMethodSolver *solver = run.solvers.Solver(run.method);
   std::size_t records = 0, pieces = 0;
-  if (const auto *trace = solver->TracePoints(run.glob)) {
+  if (const auto *trace = solver->TracePoints()) {
     records = trace->size();
     for (const TracePoint &t : *trace)
       pieces += t.PieceStart == 1 ? 1 : 0;
@@ -312,7 +321,10 @@ void WriteStats(const Run &run, std::ostream &out, double seconds) {
   std::snprintf(secondsText, sizeof secondsText, "%.6f", seconds);
   out << "{\"method\": \"" << MethodName(run.method) << "\", \"records\": " << records
       << ", \"pieces\": " << pieces << ", \"seconds\": " << secondsText
-      << ", \"map_evaluations\": " << run.map.Evaluations << "}\n";
+      << ", \"map_evaluations\": " << run.map.Evaluations;
+  if (const std::optional<uint64_t> seed = solver->SeedUsed())
+    out << ", \"seed\": " << *seed;
+  out << "}\n";
 }
 
 int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunControl *control) {
@@ -329,9 +341,11 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
     lines[QValueLine] = *o.Q;
 
   auto run = std::make_unique<Run>();
-  CliNotices notices;
+  // The window shows a refused read's message in its status bar; here it goes to stderr, and the
+  // notice about a non-linear first function, which is no error, is not shown at all.
+  KeptNotices notices;
   if (ReadData(run->glob, run->map, lines, notices) == 2) {
-    err << notices.Status << "\n";
+    err << notices.Statuses.back() << "\n";
     return 1;
   }
   DataToLines(run->glob);
@@ -345,6 +359,7 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
   // Ctrl+C stops the computation, and what was found is still written whole: the handler stays
   // in place until the outputs are out.
   InterruptControl interrupt;
+  run->solvers.SetSeed(o.Seed);
   run->map.Evaluations = 0;
   const auto start = std::chrono::steady_clock::now();
   run->solvers.Compute(run->method, run->glob, run->map, control ? *control : interrupt);

@@ -7,7 +7,8 @@
 #include <string_view>
 #include <utility>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
+#include "formula/FunctionCodes.h"
 
 namespace tandor {
 
@@ -31,23 +32,6 @@ namespace LinearMessages {
 inline constexpr std::string_view BadSyntax = "Bad syntax in linear expression on u,v";
 inline constexpr std::string_view BadCoefficient = "Bad coefficient in linear expression on u,v";
 } // namespace LinearMessages
-
-struct WrittenFunction {
-  std::string_view Spelling;
-  char Code;
-};
-
-inline constexpr std::array<WrittenFunction, 42> WrittenFunctions{{
-    {"COS", 'A'},     {"SIN", 'B'},     {"SEN", 'B'},     {"EXP", 'C'},     {"SQR", 'D'},
-    {"SQRT", 'E'},    {"LN", 'F'},      {"LOG", 'F'},     {"TG", 'G'},      {"TAN", 'G'},
-    {"SH", 'H'},      {"SINH", 'H'},    {"CH", 'I'},      {"COSH", 'I'},    {"TH", 'J'},
-    {"TANH", 'J'},    {"ARCSEN", 'K'},  {"ASEN", 'K'},    {"ARCSIN", 'K'},  {"ASIN", 'K'},
-    {"ARCCOS", 'L'},  {"ACOS", 'L'},    {"ARCOS", 'L'},   {"ARCTG", 'M'},   {"ARCTAN", 'M'},
-    {"ATAN", 'M'},    {"ABS", 'N'},     {"COTG", 'O'},    {"COTAN", 'O'},   {"COT", 'O'},
-    {"ARGCH", 'P'},   {"ACOSH", 'P'},   {"ARCCOSH", 'P'}, {"ARGCOSH", 'P'}, {"ARCTANH", 'Q'},
-    {"ARGTANH", 'Q'}, {"ARGTH", 'Q'},   {"ATANH", 'Q'},   {"ARCSINH", 'R'}, {"ASINH", 'R'},
-    {"ARGSH", 'R'},   {"ARGSINH", 'R'},
-}};
 
 // The text is upper-cased before it is read, so letters are capitals from then on.
 constexpr bool IsDigit(char c) {
@@ -87,7 +71,8 @@ constexpr TokenKind TokenClass(unsigned char c) {
   case OperandMarker:
     return TokenKind::Operand;
   default:
-    return c >= 'A' && c <= 'Z' ? TokenKind::Function : TokenKind::Other;
+    // After tokenising, the only capitals left are function codes.
+    return IsLetter(static_cast<char>(c)) ? TokenKind::Function : TokenKind::Other;
   }
 }
 

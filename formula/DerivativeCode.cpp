@@ -1,11 +1,11 @@
 // The value-and-derivative evaluator: Postfix translated into forward-mode x87 code. Values
 // live on the x87 stack as in the value evaluator; the derivative of level d lives in the double
-// DerivativeSlots[d].
+// DerivativeSlots[d]. In the stack effects below, x' is the slot of the value x.
 
 #include <limits>
 
 #include "formula/EvaluatorPlan.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 #include "formula/X87Sequences.h"
 
 namespace tandor {
@@ -13,6 +13,8 @@ namespace tandor {
 namespace {
 
 using namespace evaluator;
+
+class DerivativeProgram;
 
 #ifdef TANDOR_X87_MACHINE_CODE
 
@@ -36,7 +38,7 @@ private:
 
   Xbyak::Address Slot(int level) const { return qword[SlotsBase + 8 * level]; }
 
-  // The operand's derivative goes to its slot first: a variable's direction, 0 for the rest.
+  // -> the operand, with its slot: a variable's direction, 0 for the rest (written first).
   void Operand(unsigned char token, int k) {
     ++Level;
     const OperandSource source = DecodeOperand(k, F.VariableCount);
@@ -48,6 +50,7 @@ private:
     LoadOperand(token, k, F.VariableCount);
   }
 
+  // a b -> a op b, with (a op b)' in a's slot.
   void Binary(unsigned char op) {
     switch (op) {
     case '+':
@@ -63,7 +66,7 @@ private:
     --Level;
   }
 
-  // The same operation on the values and on their derivatives.
+  // a b -> a op b, and the same operation on the slots: a' op b' into a's.
   void SumOrDifference(unsigned char op) {
     const auto combine = [this, op] {
       if (op == '+')
@@ -83,8 +86,7 @@ private:
     fld(st0);
     fmul(st0, st2);
     fxch(st2);
-    fld(Slot(Level));
-    fmulp(st1, st0);
+    MultiplyBySlot(Level);
     fld(Slot(Level - 1));
     fmulp(st2, st0);
     faddp(st1, st0);
@@ -100,9 +102,9 @@ private:
                  });
   }
 
+  // a b -> a*(1/b) with a'/b - a*b'/b^2 in the left slot; b is not 0.
   void DivideWithSlope() {
-    fld1();
-    fdivrp(st1, st0);
+    Reciprocal();
     fld(st0);
     fmul(st0, st2);
     fxch(st2);
@@ -111,101 +113,108 @@ private:
     fxch(st2);
     fmul(st0, st0);
     fmulp(st1, st0);
-    fld(Slot(Level));
-    fmulp(st1, st0);
+    MultiplyBySlot(Level);
     fsubp(st1, st0);
     fstp(Slot(Level - 1));
   }
 
+  // x -> -x, and x' -> -x'.
   void Negate() {
     fchs();
     NegateSlot();
   }
 
+  // x' -> -x'; the stack is untouched.
   void NegateSlot() {
     fld(Slot(Level));
     fchs();
     fstp(Slot(Level));
   }
 
-  // f'(x) on top of f(x) becomes f'(x)*x' in the slot.
-  void TimesSlot() {
-    fld(Slot(Level));
+  // y -> y * (the slot of level).
+  void MultiplyBySlot(int level) {
+    fld(Slot(level));
     fmulp(st1, st0);
+  }
+
+  // f(x) f'(x) -> f(x), with f'(x) x' in the slot.
+  void TimesSlot() {
+    MultiplyBySlot(Level);
     fstp(Slot(Level));
   }
 
-  void Function(unsigned char code) {
+  // x -> f(x), with f'(x) x' in the slot. Most sequences leave f(x) with f'(x) above it for
+  // TimesSlot; sqrt, ln and abs write their slot themselves.
+  void Function(FunctionCode code) {
     switch (code) {
-    case 'A':
+    case FunctionCode::Cos:
       ReduceByTwoPi();
       fsincos();
       fxch(st1);
       fchs();
       break;
-    case 'B':
+    case FunctionCode::Sin:
       ReduceByTwoPi();
       fsincos();
       break;
-    case 'C':
+    case FunctionCode::Exp:
       SafeExp();
       fld(st0);
       break;
-    case 'D':
-      fld(st0);
-      fmul(st0, st0);
+    case FunctionCode::Square:
+      PushSquare();
       fxch(st1);
       fadd(st0, st0);
       break;
-    case 'E':
+    case FunctionCode::Sqrt:
       SquareRoot();
       return;
-    case 'F':
+    case FunctionCode::Ln:
       Logarithm();
       return;
-    case 'G':
+    case FunctionCode::Tan:
       ReduceByPi();
       fptan();
       fld(st1);
       fmul(st0, st0);
       faddp(st1, st0);
       break;
-    case 'H':
-    case 'I':
+    case FunctionCode::Sinh:
+    case FunctionCode::Cosh:
       Hyperbolic(code);
       break;
-    case 'J':
+    case FunctionCode::Tanh:
       HyperbolicTangent();
       OneMinusSquare();
       break;
-    case 'K':
-    case 'L':
+    case FunctionCode::ArcSin:
+    case FunctionCode::ArcCos:
       ArcSineOrCosine(code);
       break;
-    case 'M':
+    case FunctionCode::ArcTan:
       ArcTangentWithSlope();
       break;
-    case 'N':
+    case FunctionCode::Abs:
       Absolute();
       return;
-    case 'O':
+    case FunctionCode::Cot:
       Cotangent();
       break;
-    case 'P':
+    case FunctionCode::ArcCosh:
       HyperbolicArcCosine();
       break;
-    case 'Q':
+    case FunctionCode::ArcTanh:
       HyperbolicArcTangent();
       break;
-    case 'R':
+    case FunctionCode::ArcSinh:
       HyperbolicArcSine();
       break;
     }
     TimesSlot();
   }
 
-  // sqrt and ln: the slope is x' divided by what positive leaves above the value; where x <= 0
-  // the value is what otherwise loads and the slope 0.
+  // x -> f(x), x' -> x' / g for sqrt and ln, where positive turns x into f(x) g; where x <= 0
+  // the value is what otherwise pushes and the slope 0.
   template <class Positive, class Otherwise>
   void SlopeByDivision(Positive positive, Otherwise otherwise) {
     IfPositive(
@@ -221,6 +230,7 @@ private:
     fstp(Slot(Level));
   }
 
+  // x -> sqrt x, x' -> x' / (2 sqrt x); 0 and 0 where x <= 0.
   void SquareRoot() {
     SlopeByDivision(
         [this] {
@@ -231,6 +241,7 @@ private:
         [this] { fldz(); });
   }
 
+  // x -> ln x, x' -> x' / x; -ExpLimit and 0 where x <= 0.
   void Logarithm() {
     SlopeByDivision(
         [this] {
@@ -241,12 +252,11 @@ private:
         [this] { LoadLnOfNonPositive(); });
   }
 
-  // e/2 and -1/(2e) by scaling, then their sum and difference: sinh with cosh as its slope,
-  // cosh with sinh.
-  void Hyperbolic(unsigned char code) {
+  // x -> sinh x cosh x, or x -> cosh x sinh x: e/2 and -1/(2e) by scaling, then their sum
+  // and difference.
+  void Hyperbolic(FunctionCode code) {
     SafeExp();
-    fld1();
-    fchs();
+    LoadMinusOne();
     fld(st1);
     fdivr(st0, st1);
     fscale();
@@ -255,7 +265,7 @@ private:
     fstp(st1);
     fld(st0);
     fadd(st0, st2);
-    if (code == 'H') {
+    if (code == FunctionCode::Sinh) {
       fxch(st2);
       fsubp(st1, st0);
     } else {
@@ -264,14 +274,16 @@ private:
     }
   }
 
-  void ArcSineOrCosine(unsigned char code) {
+  // x -> arcsin x 1/sqrt(1-x^2), or x -> arccos x -1/sqrt(1-x^2); beyond the open unit interval
+  // the substitute values with slope 0.
+  void ArcSineOrCosine(FunctionCode code) {
     Xbyak::Label out, positive, multiply;
     CompareOneWithMagnitude();
     jbe(out);
     RootOfOneMinusSquare();
     fld1();
     fdiv(st0, st1);
-    if (code == 'K') {
+    if (code == FunctionCode::ArcSin) {
       fxch(st2);
       fxch(st1);
     } else {
@@ -282,10 +294,9 @@ private:
     fxch(st1);
     jmp(multiply);
     L(out);
-    if (code == 'K') {
+    if (code == FunctionCode::ArcSin) {
       CompareZeroWithTopAndDrop();
-      fld1();
-      fchs();
+      LoadMinusOne();
       fldpi();
       fscale();
       fstp(st1);
@@ -299,6 +310,7 @@ private:
     L(multiply);
   }
 
+  // x -> arctan x 1/(1+x^2).
   void ArcTangentWithSlope() {
     fld(st0);
     ArcTangent();
@@ -309,42 +321,39 @@ private:
     fdivrp(st1, st0);
   }
 
+  // x -> |x|, x' -> -x' where x < 0.
   void Absolute() {
     Xbyak::Label end;
-    fldz();
-    fcomip(st0, st1);
+    CompareZeroWithTop();
     jbe(end);
     fchs();
     NegateSlot();
     L(end);
   }
 
+  // x -> cot x -(1+cot^2 x); 0 and 0 where x is a multiple of pi.
   void Cotangent() {
     Xbyak::Label zero, multiply;
     ReduceByPi();
-    fldz();
-    fcomip(st0, st1);
+    CompareZeroWithTop();
     je(zero);
     fptan();
     fdivr(st1, st0);
     fxch(st1);
-    fld(st0);
-    fmul(st0, st0);
+    PushSquare();
     faddp(st2, st0);
     fxch(st1);
     fchs();
     jmp(multiply);
     L(zero);
-    fstp(st0);
-    fldz();
-    fldz();
+    ReplaceByTwoZeros();
     L(multiply);
   }
 
+  // x -> arcosh x 1/sqrt(x^2-1); 0 and 0 where x <= 1.
   void HyperbolicArcCosine() {
     Xbyak::Label out, multiply;
-    fld1();
-    fcomip(st0, st1);
+    CompareOneWithTop();
     jae(out);
     RootOfSquareMinusOne();
     fld(st0);
@@ -352,16 +361,14 @@ private:
     fxch(st1);
     NaturalLog();
     fxch(st1);
-    fld1();
-    fdivrp(st1, st0);
+    Reciprocal();
     jmp(multiply);
     L(out);
-    fstp(st0);
-    fldz();
-    fldz();
+    ReplaceByTwoZeros();
     L(multiply);
   }
 
+  // x -> artanh x 1/(1-x^2); beyond the open unit interval +-1e24 with slope 0.
   void HyperbolicArcTangent() {
     Xbyak::Label out, multiply;
     CompareOneWithMagnitude();
@@ -372,10 +379,7 @@ private:
     fxch(st2);
     fdivrp(st1, st0);
     NaturalLog();
-    fld1();
-    fchs();
-    fxch(st1);
-    fscale();
+    HalveKeepingScale();
     fxch(st2);
     fdivp(st1, st0);
     fchs();
@@ -386,15 +390,13 @@ private:
     L(multiply);
   }
 
-  // sign(x) ln(|x| + sqrt(x^2 + 1)), as the value evaluator computes it: for x far below 0,
+  // x -> arsinh x 1/sqrt(x^2+1). sign(x) ln(|x| + sqrt(x^2 + 1)), as the value evaluator
+  // computes it: for x far below 0,
   // x + sqrt(x^2 + 1) cancels to nothing. The flags of the first comparison survive the
   // arithmetic and decide the sign; the slope 1/sqrt(x^2 + 1) is even.
   void HyperbolicArcSine() {
     Xbyak::Label keepSign;
-    fldz();
-    fcomip(st0, st1);
-    fabs();
-    RootOfSquarePlusOne();
+    MagnitudeAndRootOfSquarePlusOne();
     fld(st0);
     fxch(st2);
     faddp(st1, st0);
@@ -403,8 +405,7 @@ private:
     fchs();
     L(keepSign);
     fxch(st1);
-    fld1();
-    fdivrp(st1, st0);
+    Reciprocal();
   }
 
   const TOCFunctDDDoubleSafe &F;
@@ -413,21 +414,13 @@ private:
 
 #endif
 
-std::vector<uint8_t> EmitDerivativeCode([[maybe_unused]] const TOCFunctDDDoubleSafe &f) {
-#ifdef TANDOR_X87_MACHINE_CODE
-  return x87::Emit<DerivativeProgram>(f);
-#else
-  return {};
-#endif
-}
-
 } // namespace
 
 void TOCFunctDDDoubleSafe::GenerateDerivativeCode() {
   const bool runnable = DerivativeSlots.size() == static_cast<std::size_t>(MaxStackDepth()) + 1 &&
                         IsWellFormed(Postfix, VariableCount, Constants.size());
-  DerivativeEntry = x87::Install(runnable ? EmitDerivativeCode(*this) : std::vector<uint8_t>{},
-                                 DerivativeCode, DerivativeBlock);
+  DerivativeEntry =
+      x87::GenerateCode<DerivativeProgram>(*this, runnable, DerivativeCode, DerivativeBlock);
 }
 
 DerivativeResult TOCFunctDDDoubleSafe::EvaluateWithDerivative(const double *values) {

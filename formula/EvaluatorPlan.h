@@ -8,7 +8,8 @@
 #include <numbers>
 #include <string_view>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
+#include "formula/FunctionCodes.h"
 
 namespace tandor::evaluator {
 
@@ -26,37 +27,20 @@ inline constexpr GuardConstants Guards{};
 enum class Pass { Value, Derivative };
 
 // Free registers a step needs before its sequence runs: the deepest point any path of the
-// sequence reaches above the operands it starts with.
+// sequence reaches above the operands it starts with. A function's figures are in its row.
 constexpr int RegisterPeak(unsigned char token, Pass pass) {
   const bool derivative = pass == Pass::Derivative;
+  if (IsFunctionCode(token))
+    return derivative ? RowOf(token).DerivativePeak : RowOf(token).ValuePeak;
   switch (token) {
   case '+':
   case '-':
   case '#':
-  case 'N':
     return derivative ? 1 : 0;
   case '*':
-  case 'D':
     return derivative ? 2 : 0;
   case '/':
-  case 'A':
-  case 'B':
-  case 'E':
-  case 'F':
-  case 'G':
-  case 'M':
     return derivative ? 2 : 1;
-  case 'C': // the safe exponential needs |y| and the limit above y
-  case 'H':
-  case 'I':
-  case 'J':
-  case 'K':
-  case 'L':
-  case 'O':
-  case 'P':
-  case 'Q':
-  case 'R':
-    return 2;
   default: // operands
     return 1;
   }
@@ -67,38 +51,20 @@ constexpr int RegisterPeak(unsigned char token, Pass pass) {
 // value pass), the peak wins; where it reserves more, the table's figure is kept so the spill
 // points, and with them the roundings to double, stay those of the tables.
 constexpr int TableReservation(unsigned char token, Pass pass) {
-  if (pass == Pass::Derivative) {
-    switch (token) {
-    case '+':
-    case '-':
-    case '#':
-      return 1;
-    case '*':
-    case '/':
-      return 2;
-    default:
-      return token >= 'A' && token <= 'R' ? 2 : 1;
-    }
-  }
+  const bool derivative = pass == Pass::Derivative;
+  if (IsFunctionCode(token))
+    return derivative ? RowOf(token).DerivativeReservation : RowOf(token).ValueReservation;
   switch (token) {
   case '+':
   case '-':
-  case '*':
   case '#':
-  case 'D':
-  case 'N':
-    return 0;
+    return derivative ? 1 : 0;
+  case '*':
+    return derivative ? 2 : 0;
   case '/':
-  case 'A':
-  case 'B':
-  case 'C':
-  case 'E':
-  case 'F':
-  case 'G':
-  case 'M':
+    return derivative ? 2 : 1;
+  default: // operands
     return 1;
-  default:
-    return token >= 'A' && token <= 'R' ? 2 : 1;
   }
 }
 
@@ -110,9 +76,6 @@ constexpr int RegistersToReserve(unsigned char token, Pass pass) {
 
 constexpr bool IsBinaryOperator(unsigned char token) {
   return token == '+' || token == '-' || token == '*' || token == '/';
-}
-constexpr bool IsFunctionCode(unsigned char token) {
-  return token >= 'A' && token <= 'R';
 }
 
 // Where an operand of Postfix takes its value from.

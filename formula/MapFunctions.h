@@ -2,7 +2,7 @@
 #include <array>
 #include <cstdint>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor {
 

@@ -1,7 +1,7 @@
 // The value evaluator: Postfix translated into straight-line x87 code, one sequence per token.
 
 #include "formula/EvaluatorPlan.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 #include "formula/X87Sequences.h"
 
 namespace tandor {
@@ -9,6 +9,8 @@ namespace tandor {
 namespace {
 
 using namespace evaluator;
+
+class ValueProgram;
 
 #ifdef TANDOR_X87_MACHINE_CODE
 
@@ -30,8 +32,10 @@ public:
 private:
   friend class x87::Emitter;
 
+  // -> the operand.
   void Operand(unsigned char token, int k) { LoadOperand(token, k, F.VariableCount); }
 
+  // a b -> a op b.
   void Binary(unsigned char op) {
     switch (op) {
     case '+':
@@ -48,85 +52,87 @@ private:
     }
   }
 
+  // x -> -x.
   void Negate() { fchs(); }
 
-  void Function(unsigned char code) {
+  // x -> f(x)
+  void Function(FunctionCode code) {
     switch (code) {
-    case 'A':
+    case FunctionCode::Cos:
       ReduceByTwoPi();
       fcos();
       break;
-    case 'B':
+    case FunctionCode::Sin:
       ReduceByTwoPi();
       fsin();
       break;
-    case 'C':
+    case FunctionCode::Exp:
       SafeExp();
       break;
-    case 'D':
+    case FunctionCode::Square:
       fmul(st0, st0);
       break;
-    case 'E':
+    case FunctionCode::Sqrt:
       IfPositive([this] { fsqrt(); }, [this] { fldz(); });
       break;
-    case 'F':
+    case FunctionCode::Ln:
       SafeLn();
       break;
-    case 'G':
+    case FunctionCode::Tan:
       ReduceByPi();
       fptan();
       fstp(st0);
       break;
-    case 'H':
-    case 'I':
+    case FunctionCode::Sinh:
+    case FunctionCode::Cosh:
       Hyperbolic(code);
       break;
-    case 'J':
+    case FunctionCode::Tanh:
       HyperbolicTangent();
       break;
-    case 'K':
+    case FunctionCode::ArcSin:
       ArcSine();
       break;
-    case 'L':
+    case FunctionCode::ArcCos:
       ArcCosine();
       break;
-    case 'M':
+    case FunctionCode::ArcTan:
       ArcTangent();
       break;
-    case 'N':
+    case FunctionCode::Abs:
       fabs();
       break;
-    case 'O':
+    case FunctionCode::Cot:
       ReduceByPi();
       fsincos();
       fxch(st1);
       SafeDivide();
       break;
-    case 'P':
+    case FunctionCode::ArcCosh:
       HyperbolicArcCosine();
       break;
-    case 'Q':
+    case FunctionCode::ArcTanh:
       HyperbolicArcTangent();
       break;
-    case 'R':
+    case FunctionCode::ArcSinh:
       HyperbolicArcSine();
       break;
     }
   }
 
-  // (e - 1/e) / 2 for sinh, (e + 1/e) / 2 for cosh.
-  void Hyperbolic(unsigned char code) {
+  // x -> sinh x, as (e - 1/e) / 2, or cosh x, as (e + 1/e) / 2.
+  void Hyperbolic(FunctionCode code) {
     SafeExp();
     fld(st0);
-    fld1();
-    fdivrp(st1, st0);
-    if (code == 'H')
+    Reciprocal();
+    if (code == FunctionCode::Sinh)
       fsubp(st1, st0);
     else
       faddp(st1, st0);
     Halve();
   }
 
+  // x -> arcsin x, or pi/2 above 1 and -pi/2 below -1.
   void ArcSine() {
     Xbyak::Label out, end;
     CompareOneWithMagnitude();
@@ -142,6 +148,7 @@ private:
     L(end);
   }
 
+  // x -> arccos x, or 0 above 1 and pi below -1.
   void ArcCosine() {
     Xbyak::Label out, end;
     CompareOneWithMagnitude();
@@ -155,10 +162,10 @@ private:
     L(end);
   }
 
+  // x -> arcosh x, or 0 below 1.
   void HyperbolicArcCosine() {
     Xbyak::Label low, end;
-    fld1();
-    fcomip(st0, st1);
+    CompareOneWithTop();
     ja(low);
     RootOfSquareMinusOne();
     faddp(st1, st0);
@@ -170,6 +177,7 @@ private:
     L(end);
   }
 
+  // x -> artanh x, or 1e24 from 1 on and -1e24 from -1 down.
   void HyperbolicArcTangent() {
     Xbyak::Label out, end;
     CompareOneWithMagnitude();
@@ -184,13 +192,11 @@ private:
     L(end);
   }
 
-  // The flags of the first comparison survive the arithmetic and decide the sign at the end.
+  // x -> arsinh x, as sign(x) ln(|x| + sqrt(x^2 + 1)). The flags of the first comparison
+  // survive the arithmetic and decide the sign at the end.
   void HyperbolicArcSine() {
     Xbyak::Label end;
-    fldz();
-    fcomip(st0, st1);
-    fabs();
-    RootOfSquarePlusOne();
+    MagnitudeAndRootOfSquarePlusOne();
     faddp(st1, st0);
     NaturalLog();
     jbe(end);
@@ -203,14 +209,6 @@ private:
 
 #endif
 
-std::vector<uint8_t> EmitValueCode([[maybe_unused]] const TOCFunctDDDoubleSafe &f) {
-#ifdef TANDOR_X87_MACHINE_CODE
-  return x87::Emit<ValueProgram>(f);
-#else
-  return {};
-#endif
-}
-
 } // namespace
 
 void TOCFunctDDDoubleSafe::GenerateValueCode() {
@@ -221,8 +219,7 @@ void TOCFunctDDDoubleSafe::GenerateValueCode() {
   DerivativeSlots.assign(static_cast<std::size_t>(MaxStackDepth()) + 1, 0.0);
 
   const bool runnable = IsWellFormed(Postfix, VariableCount, Constants.size());
-  ValueEntry =
-      x87::Install(runnable ? EmitValueCode(*this) : std::vector<uint8_t>{}, ValueCode, ValueBlock);
+  ValueEntry = x87::GenerateCode<ValueProgram>(*this, runnable, ValueCode, ValueBlock);
 }
 
 } // namespace tandor

@@ -1,11 +1,13 @@
+// Emitter: the x87 instruction sequences both evaluators share.
+
 #include "formula/X87Sequences.h"
 
 #include <utility>
 
 namespace tandor::x87 {
 
-EvaluatorEntry Install(std::vector<uint8_t> bytes, std::vector<uint8_t> &code,
-                       std::unique_ptr<ExecutableBlock> &block) {
+EvaluatorEntry EmitCode(std::vector<uint8_t> bytes, std::vector<uint8_t> &code,
+                        std::unique_ptr<ExecutableBlock> &block) {
   code = std::move(bytes);
   block = code.empty() ? nullptr : ExecutableBlock::Create(code);
   if (block == nullptr)
@@ -120,10 +122,25 @@ void Emitter::CompareOneWithMagnitude() {
   CompareBoundWithMagnitude([this] { fld1(); });
 }
 
-void Emitter::CompareZeroWithTopAndDrop() {
+void Emitter::CompareZeroWithTop() {
   fldz();
   fcomip(st0, st1);
+}
+
+void Emitter::CompareOneWithTop() {
+  fld1();
+  fcomip(st0, st1);
+}
+
+void Emitter::CompareZeroWithTopAndDrop() {
+  CompareZeroWithTop();
   fstp(st0);
+}
+
+void Emitter::MagnitudeAndRootOfSquarePlusOne() {
+  CompareZeroWithTop();
+  fabs();
+  RootOfSquarePlusOne();
 }
 
 // Beyond the limit the power is left to the guard constants instead of FSCALE, which would
@@ -177,17 +194,40 @@ void Emitter::HyperbolicTangent() {
   fdivp(st1, st0);
 }
 
-void Emitter::Halve() {
+void Emitter::LoadMinusOne() {
   fld1();
   fchs();
+}
+
+void Emitter::HalveKeepingScale() {
+  LoadMinusOne();
   fxch(st1);
   fscale();
+}
+
+void Emitter::Halve() {
+  HalveKeepingScale();
   fstp(st1);
 }
 
-void Emitter::OneMinusSquare() {
+void Emitter::Reciprocal() {
+  fld1();
+  fdivrp(st1, st0);
+}
+
+void Emitter::PushSquare() {
   fld(st0);
   fmul(st0, st0);
+}
+
+void Emitter::ReplaceByTwoZeros() {
+  fstp(st0);
+  fldz();
+  fldz();
+}
+
+void Emitter::OneMinusSquare() {
+  PushSquare();
   fld1();
   fsubrp(st1, st0);
 }
@@ -198,16 +238,14 @@ void Emitter::RootOfOneMinusSquare() {
 }
 
 void Emitter::RootOfSquareMinusOne() {
-  fld(st0);
-  fmul(st0, st0);
+  PushSquare();
   fld1();
   fsubp(st1, st0);
   fsqrt();
 }
 
 void Emitter::RootOfSquarePlusOne() {
-  fld(st0);
-  fmul(st0, st0);
+  PushSquare();
   fld1();
   faddp(st1, st0);
   fsqrt();

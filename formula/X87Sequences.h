@@ -10,17 +10,24 @@
 
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "formula/ExecutableBlock.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor::x87 {
 
-// Places emitted bytes in executable memory: code keeps the bytes, block the memory. Returns
-// the entry, or null when bytes is empty or the system refuses executable memory.
-EvaluatorEntry Install(std::vector<uint8_t> bytes, std::vector<uint8_t> &code,
-                       std::unique_ptr<ExecutableBlock> &block);
+// EmitCode: places emitted bytes in executable memory; code keeps the bytes, block the memory.
+// Returns the entry, or null when bytes is empty or the system refuses executable memory.
+EvaluatorEntry EmitCode(std::vector<uint8_t> bytes, std::vector<uint8_t> &code,
+                        std::unique_ptr<ExecutableBlock> &block);
+
+// The evaluator that Program generates for f, placed by EmitCode; null, with code empty, when f
+// cannot run or no machine code can be made here. Defined at the end of this header.
+template <class Program>
+EvaluatorEntry GenerateCode(const TOCFunctDDDoubleSafe &f, bool runnable,
+                            std::vector<uint8_t> &code, std::unique_ptr<ExecutableBlock> &block);
 
 } // namespace tandor::x87
 
@@ -46,11 +53,13 @@ class Emitter : public Xbyak::CodeGenerator {
 public:
   explicit Emitter(std::size_t capacity);
 
-  // The evaluator's entry: the base registers the program needs.
+  // The evaluator's entry: the base registers the program needs. The stack is untouched.
   void LoadBases(const double *constants, const double *slots);
+  // -> c: one of the guard constants.
   void LoadGuard(const double evaluator::GuardConstants::*constant);
+  // -> values[index].
   void LoadVariable(int index);
-  // Pushes 1, pi, or the variable or constant that the operand pair with index k names.
+  // -> 1, pi, or the variable or constant that the operand pair with index k names.
   void LoadOperand(unsigned char token, int k, int variableCount);
 
   // Runs the whole of Postfix through program, whose Operand, Binary, Negate and Function
@@ -59,42 +68,67 @@ public:
   template <class Program>
   void Translate(Program &program, std::string_view postfix, evaluator::Pass pass);
 
+  // x -> x mod 2 pi, exactly (the argument range of FSIN, FCOS and FSINCOS).
   void ReduceByTwoPi();
+  // x -> x mod pi, exactly (for FPTAN).
   void ReduceByPi();
+  // a b -> a / b, or a * 1e24 where b is 0.
   void SafeDivide();
+  // x -> ln x, or -ExpLimit where x <= 0 (or is not a number).
   void SafeLn();
-  // The logarithm's substitute where x <= 0 (or is not a number): -ExpLimit.
+  // -> -ExpLimit: the logarithm's substitute.
   void LoadLnOfNonPositive();
+  // y -> 2^y, or 1e24 above the limit and 1e-24 below it.
   void SafeExp2();
+  // x -> e^x, guarded as SafeExp2.
   void SafeExp();
+  // x -> ln x, unguarded.
   void NaturalLog();
+  // x -> arctan x.
   void ArcTangent();
+  // x -> tanh x, as (e^2x - 1) / (e^2x + 1).
   void HyperbolicTangent();
-  // Scales x by 1/2 exactly.
+  // x -> x / 2, exactly.
   void Halve();
-  // With x on top: pushes 1 - x^2, or its root, above x.
+  // x -> -1 x/2: Halve with its scale kept below.
+  void HalveKeepingScale();
+  // -> -1, the scale by which FSCALE halves.
+  void LoadMinusOne();
+  // x -> 1 / x.
+  void Reciprocal();
+  // x -> x x^2.
+  void PushSquare();
+  // x -> x 1-x^2, and x -> x sqrt(1-x^2).
   void OneMinusSquare();
   void RootOfOneMinusSquare();
-  // The same for sqrt(x^2 - 1) and sqrt(x^2 + 1).
+  // x -> x sqrt(x^2-1), and x -> x sqrt(x^2+1).
   void RootOfSquareMinusOne();
   void RootOfSquarePlusOne();
-  // x on top becomes 1 + x with 1 - x above it.
+  // x -> 1+x 1-x.
   void OnePlusAndOneMinus();
+  // x -> 0 0: a value and its slope where the function is flat or undefined.
+  void ReplaceByTwoZeros();
 
-  // Flags of 1 against |x|, x kept: jb takes |x| > 1, jbe |x| >= 1 (both take NaN).
+  // x -> x, flags of 1 against |x|: jb takes |x| > 1, jbe |x| >= 1 (both take NaN).
   void CompareOneWithMagnitude();
-  // Flags of 0 against x, x dropped: jb takes x > 0, ja x < 0.
+  // x -> x, flags of 0 against x: jb takes x > 0, ja x < 0.
+  void CompareZeroWithTop();
+  // x -> x, flags of 1 against x: ja takes x < 1, jae x <= 1 (neither takes NaN).
+  void CompareOneWithTop();
+  // x -> (nothing), flags of 0 against x.
   void CompareZeroWithTopAndDrop();
-  // The substitutes for x beyond the unit interval, x on top: arccos is 0 above 1 and pi
-  // below -1; artanh is 1e24 above and -1e24 below.
+  // x -> |x| sqrt(x^2+1), flags of 0 against x: jbe keeps the sign of a result of x >= 0.
+  void MagnitudeAndRootOfSquarePlusOne();
+  // The substitutes for x beyond the unit interval, x -> f: arccos is 0 above 1 and pi below
+  // -1; artanh is 1e24 above and -1e24 below.
   void ArcCosineBeyondOne();
   void ArcTanhBeyondOne();
 
-  // x on top: positive runs where x > 0; elsewhere x is dropped and otherwise runs.
+  // x -> positive's result where x > 0; elsewhere x is dropped and otherwise pushes instead.
   template <class Positive, class Otherwise>
   void IfPositive(Positive positive, Otherwise otherwise);
-  // a below b: divide runs where b is not 0; where it is (or is not a number), b is dropped,
-  // a becomes a*1e24 and afterGuard runs.
+  // a b -> divide's result where b is not 0; where it is (or is not a number), b is dropped, a
+  // becomes a*1e24 and afterGuard runs.
   template <class Divide, class AfterGuard> void GuardDivisor(Divide divide, AfterGuard afterGuard);
 
   std::vector<uint8_t> Bytes() const;
@@ -102,11 +136,15 @@ public:
 private:
   // Keeps k registers free, spilling the oldest values to the machine stack.
   void EnsureFree(int k);
+  // The oldest value in a register goes to the machine stack, rounded to double.
   void SpillBottom();
+  // b -> a b, with a the value last spilled.
   void ReloadSpilled();
   int FreeRegisters = 8;
 
+  // m x -> x mod m.
   void ReduceByModulusOnTop();
+  // x -> x, flags of the bound loadBound pushes against |x|.
   template <class LoadBound> void CompareBoundWithMagnitude(LoadBound loadBound);
 };
 
@@ -128,7 +166,7 @@ void Emitter::Translate(Program &program, std::string_view postfix, evaluator::P
     } else if (token == '#') {
       program.Negate();
     } else {
-      program.Function(token);
+      program.Function(static_cast<FunctionCode>(token));
     }
   }
   ret();
@@ -137,8 +175,7 @@ void Emitter::Translate(Program &program, std::string_view postfix, evaluator::P
 template <class Positive, class Otherwise>
 void Emitter::IfPositive(Positive positive, Otherwise otherwise) {
   Xbyak::Label isPositive, end;
-  fldz();
-  fcomip(st0, st1);
+  CompareZeroWithTop();
   jb(isPositive);
   fstp(st0);
   otherwise();
@@ -151,8 +188,7 @@ void Emitter::IfPositive(Positive positive, Otherwise otherwise) {
 template <class Divide, class AfterGuard>
 void Emitter::GuardDivisor(Divide divide, AfterGuard afterGuard) {
   Xbyak::Label nonZero, end;
-  fldz();
-  fcomip(st0, st1);
+  CompareZeroWithTop();
   jne(nonZero);
   fstp(st0);
   LoadGuard(&evaluator::GuardConstants::HugeValue);
@@ -178,3 +214,19 @@ template <class Program> std::vector<uint8_t> Emit(const TOCFunctDDDoubleSafe &f
 } // namespace tandor::x87
 
 #endif
+
+namespace tandor::x87 {
+
+template <class Program>
+EvaluatorEntry GenerateCode([[maybe_unused]] const TOCFunctDDDoubleSafe &f,
+                            [[maybe_unused]] bool runnable, std::vector<uint8_t> &code,
+                            std::unique_ptr<ExecutableBlock> &block) {
+  std::vector<uint8_t> bytes;
+#ifdef TANDOR_X87_MACHINE_CODE
+  if (runnable)
+    bytes = Emit<Program>(f);
+#endif
+  return EmitCode(std::move(bytes), code, block);
+}
+
+} // namespace tandor::x87

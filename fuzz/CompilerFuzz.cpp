@@ -16,8 +16,8 @@
 
 #include "formula/CompileContext.h"
 #include "formula/EvaluatorPlan.h"
+#include "formula/FormulaCompiler.h"
 #include "formula/InputError.h"
-#include "formula/OCFunctDDDoubleSafe.h"
 #include "fuzz/EvaluatorOracle.h"
 #include "fuzz/FuzzCheck.h"
 

@@ -7,6 +7,7 @@
 
 #include "formula/CompileContext.h"
 #include "formula/EvaluatorPlan.h"
+#include "formula/FunctionCodes.h"
 
 namespace tandor::fuzzing {
 
@@ -15,7 +16,7 @@ namespace {
 // Instructions whose results the x87 and the C library compute differently: the sine, cosine
 // and tangent, the exponentials (F2XM1), the logarithms (FYL2X) and the arc functions (FPATAN).
 bool IsInexactFunction(unsigned char code) {
-  return evaluator::IsFunctionCode(code) && code != 'D' && code != 'E' && code != 'N';
+  return IsFunctionCode(code) && code != 'D' && code != 'E' && code != 'N';
 }
 
 bool IsTrigonometric(unsigned char code) {
@@ -161,10 +162,10 @@ std::unique_ptr<TOCFunctDDDoubleSafe> EvaluatorOracle::Copy(Sites sites, int pat
   const std::string &p = Formula.Postfix;
   for (std::size_t i = 0; i < p.size(); i += TokenLength(p, i)) {
     const auto token = static_cast<unsigned char>(p[i]);
-    if (evaluator::IsFunctionCode(token) && IsTrigonometric(token))
+    if (IsFunctionCode(token) && IsTrigonometric(token))
       scale();
     copy->Postfix.append(p, i, TokenLength(p, i));
-    const bool function = evaluator::IsFunctionCode(token);
+    const bool function = IsFunctionCode(token);
     if ((function && (sites == Sites::Every || IsInexactFunction(token))) ||
         (sites == Sites::Every && evaluator::IsBinaryOperator(token)))
       scale();

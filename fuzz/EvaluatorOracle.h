@@ -27,7 +27,7 @@
 #include <string>
 #include <vector>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor::fuzzing {
 

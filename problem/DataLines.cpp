@@ -1,3 +1,5 @@
+// FormatDataNumber and DataToLines: the numbers of a problem written as the data file's lines.
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -94,7 +96,7 @@ double ReadBack(const std::string &text) {
 
 // The numbers of one variable, its range and for p and q its value, with their lines.
 struct Numbered {
-  int Line;
+  DataLine Line;
   double Value;
 };
 
@@ -135,13 +137,16 @@ std::string FormatExactDataNumber(double value) {
 
 void DataToLines(Glob &glob) {
   for (int i = 0; i < 3; ++i)
-    glob.DataLines[i] = glob.FormulaTexts[i];
+    glob.DataLines[XLine + i] = glob.FormulaTexts[i];
+  DataLineArray &lines = glob.DataLines;
   const auto &low = glob.DomainLow, &high = glob.DomainHigh;
-  WriteVariable(glob.DataLines, low[0], high[0], {{3, low[0]}, {4, high[0]}});
-  WriteVariable(glob.DataLines, low[1], high[1], {{5, low[1]}, {6, high[1]}});
+  WriteVariable(lines, low[0], high[0], {{UMinLine, low[0]}, {UMaxLine, high[0]}});
+  WriteVariable(lines, low[1], high[1], {{VMinLine, low[1]}, {VMaxLine, high[1]}});
   const auto &pLow = glob.ParamLow, &pHigh = glob.ParamHigh, &value = glob.ParamValue;
-  WriteVariable(glob.DataLines, pLow[0], pHigh[0], {{7, pLow[0]}, {8, pHigh[0]}, {11, value[0]}});
-  WriteVariable(glob.DataLines, pLow[1], pHigh[1], {{9, pLow[1]}, {10, pHigh[1]}, {12, value[1]}});
+  WriteVariable(lines, pLow[0], pHigh[0],
+                {{PMinLine, pLow[0]}, {PMaxLine, pHigh[0]}, {PValueLine, value[0]}});
+  WriteVariable(lines, pLow[1], pHigh[1],
+                {{QMinLine, pLow[1]}, {QMaxLine, pHigh[1]}, {QValueLine, value[1]}});
 }
 
 } // namespace tandor

@@ -4,20 +4,30 @@
 // solvers need.
 
 #include <string>
+#include <vector>
 
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 
 namespace tandor {
 
-// What a read tells its surroundings: the window shows the text in its status bar, beeps and
-// moves the red circle; tandor-cli prints the text or stays quiet.
+// What a read tells its surroundings: the window shows the text in its status bar and beeps;
+// tandor-cli prints the text of a refused read or stays quiet. Whatever follows a successful
+// read (the window moves its circle) the caller does once ReadData has returned.
 class ReadNotices {
 public:
   virtual ~ReadNotices() = default;
   virtual void ShowStatus(const std::string &text) = 0;
   virtual void Beep() = 0;
-  virtual void AdjustCircleToParameters() = 0;
+};
+
+// Notices kept rather than shown: the last status is a refused read's message.
+class KeptNotices final : public ReadNotices {
+public:
+  void ShowStatus(const std::string &text) override { Statuses.push_back(text); }
+  void Beep() override { ++Beeps; }
+  std::vector<std::string> Statuses;
+  int Beeps = 0;
 };
 
 inline constexpr const char *NotLinearNotice =

@@ -2,27 +2,13 @@
 // The few drawing operations the draw routines need. The window and tandor-cli implement it on
 // a QPainter (ui/QtCanvas); tests record the calls.
 
-#include <cstdint>
 #include <string>
 #include <string_view>
 
+#include "base/PixelRect.h"
+#include "base/Rgb.h"
+
 namespace tandor {
-
-struct Rgb {
-  uint8_t r = 0, g = 0, b = 0;
-  friend bool operator==(const Rgb &, const Rgb &) = default;
-};
-
-inline constexpr Rgb White{255, 255, 255};
-inline constexpr Rgb Black{0, 0, 0};
-
-// left/top inclusive, right/bottom exclusive, as a window rectangle.
-struct PixelRect {
-  int Left = 0, Top = 0, Right = 0, Bottom = 0;
-  int Width() const { return Right - Left; }
-  int Height() const { return Bottom - Top; }
-  friend bool operator==(const PixelRect &, const PixelRect &) = default;
-};
 
 enum class PenMode { Copy, Xor };
 

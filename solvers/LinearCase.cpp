@@ -1,3 +1,5 @@
+// LinearCase: the linear case's residual, inside test and store, and its sibling lookup.
+
 #include "solvers/LinearCase.h"
 
 #include <algorithm>
@@ -61,7 +63,7 @@ bool LinearCase::LinearInside(const Vector3 &S) const {
 }
 
 void LinearCase::LinearRecord(const Vector3 & /*previous*/, const Vector3 &S, bool pieceStart) {
-  State.LinearTrace.push_back({pieceStart ? 1 : 0, PairOf(State.LinearDirection, S)});
+  Result.LinearTrace.push_back({pieceStart ? 1 : 0, PairOf(State.LinearDirection, S)});
 }
 
 void LinearCase::ResidualThunk(void *c, Vector2 &G, const Vector3 &S) {
@@ -77,22 +79,22 @@ void LinearCase::RecordThunk(void *c, const Vector3 &previous, const Vector3 &S,
   static_cast<LinearCase *>(c)->LinearRecord(previous, S, pieceStart);
 }
 
-void TraceLinearLocus(TImplicitCurveLine3D &tracer, LinearCase &problem, Glob &glob) {
-  glob.LinearTrace.clear(); // LinearTraceHigh = -1; the list keeps its room
+void TraceLinearLocus(TImplicitCurveLine3D &tracer, LinearCase &problem, const Glob &glob) {
+  problem.Stored().LinearTrace.clear(); // LinearTraceHigh = -1; the list keeps its room
   tracer.TraceLocus(problem.Residual(), problem.Inside(), problem.Record(), 1e-5, glob.BoxLow,
                     glob.BoxHigh, glob.CoarseCount, 200, static_cast<double>(glob.PixelLength), 0.0,
                     problem.Component());
 }
 
-void DrawLinearLocus(Glob &glob, Canvas &canvas, const PixelRect &rect, bool buildSiblings,
-                     RunControl *control) {
+void DrawLinearLocus(Glob &glob, LinearResult &result, Canvas &canvas, const PixelRect &rect,
+                     bool buildSiblings, RunControl *control) {
   glob.SiblingShown = false;
-  DrawTrace(canvas, rect, glob.LinearTrace, LinearLocusColour, glob.DomainLow, glob.DomainHigh,
-            buildSiblings ? &glob.LinearSiblingRows : nullptr, control);
+  DrawTrace(canvas, rect, result.LinearTrace, LinearLocusColour, glob.DomainLow, glob.DomainHigh,
+            buildSiblings ? &result.LinearSiblingRows : nullptr, control);
 }
 
-bool FindLinearSibling(const Glob &glob, int x, int y, int &siblingX, int &siblingY) {
-  return FindSiblingInRows(glob.LinearSiblingRows, x, y, siblingX, siblingY);
+bool FindLinearSibling(const LinearResult &result, int x, int y, int &siblingX, int &siblingY) {
+  return FindSiblingInRows(result.LinearSiblingRows, x, y, siblingX, siblingY);
 }
 
 } // namespace tandor

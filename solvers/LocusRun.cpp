@@ -1,3 +1,5 @@
+// LocusSolvers: the four methods behind one dispatch, and the method in force.
+
 #include "solvers/LocusRun.h"
 
 namespace tandor {
@@ -36,7 +38,7 @@ const char *MethodName(LocusMethod method) {
 LocusSolvers::LocusSolvers() {
   // One line per method.
   Solvers[static_cast<int>(LocusMethod::Descent)] = MakeDescentSolver();
-  Solvers[static_cast<int>(LocusMethod::Linear)] = MakeLinearSolver();
+  Solvers[static_cast<int>(LocusMethod::Linear)] = MakeLinearSolver(Linear);
   Solvers[static_cast<int>(LocusMethod::Gradual)] = MakeGradualSolver();
   Solvers[static_cast<int>(LocusMethod::Triangles)] = MakeTrianglesSolver();
 }
@@ -48,7 +50,7 @@ LocusMethodSolver *LocusSolvers::Solver(LocusMethod method) const {
 
 bool LocusSolvers::Compute(LocusMethod method, Glob &glob, MapFunctions &map, RunControl &control) {
   // Every run empties the linear case's trace, whichever method computes.
-  glob.LinearTrace.clear();
+  Linear.LinearTrace.clear();
   LocusMethodSolver *solver = Solver(method);
   if (solver == nullptr)
     return false;
@@ -61,6 +63,12 @@ void LocusSolvers::Draw(LocusMethod method, Canvas &canvas, const PixelRect &rec
                         Glob &glob, RunControl *control) {
   if (LocusMethodSolver *solver = Solver(method))
     solver->Draw(canvas, rect, screen, glob, control);
+}
+
+void LocusSolvers::SetSeed(std::optional<uint64_t> seed) {
+  for (const auto &solver : Solvers)
+    if (solver)
+      solver->SetSeed(seed);
 }
 
 bool LocusSolvers::FindSibling(int x, int row, int &siblingX, int &siblingY) const {

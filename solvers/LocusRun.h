@@ -4,12 +4,15 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 #include "solvers/Canvas.h"
+#include "solvers/LinearCase.h"
 #include "solvers/RunControl.h"
 #include "solvers/Trace.h"
 
@@ -46,11 +49,13 @@ public:
     return false;
   }
   // The result: the curve tracers' trace, or the triangle method's segments (u1, v1, u2, v2).
-  virtual const std::vector<TracePoint> *TracePoints(const Glob &glob) const {
-    (void)glob;
-    return nullptr;
-  }
+  virtual const std::vector<TracePoint> *TracePoints() const { return nullptr; }
   virtual std::size_t SegmentCount() const { return 0; }
+  // The methods that draw random numbers (the gradual tracer's projection, the triangle grid's
+  // jitter) use the given seed in every later run, or the clock without one; the others
+  // ignore it and have no seed to tell.
+  virtual void SetSeed(std::optional<uint64_t> seed) { (void)seed; }
+  virtual std::optional<uint64_t> SeedUsed() const { return std::nullopt; }
   virtual Vector4 Segment(std::size_t index) const {
     (void)index;
     return {};
@@ -73,9 +78,14 @@ public:
   // of a huge result polls control, if given, and ends where a stop is asked.
   void Draw(LocusMethod method, Canvas &canvas, const PixelRect &rect, bool screen, Glob &glob,
             RunControl *control = nullptr);
+  // Gives every method the seed of its later runs (none: the clock).
+  void SetSeed(std::optional<uint64_t> seed);
   // The sibling display of the method of the last computation.
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
   LocusMethod LastMethod = LocusMethod::None;
+
+  // The linear case's trace and sibling rows, which its method fills and reads.
+  LinearResult Linear;
 
 private:
   std::array<std::unique_ptr<LocusMethodSolver>, LocusMethodCount> Solvers;
@@ -83,7 +93,7 @@ private:
 
 // The factories of the methods; each method's own file defines its factory.
 std::unique_ptr<LocusMethodSolver> MakeDescentSolver();
-std::unique_ptr<LocusMethodSolver> MakeLinearSolver();
+std::unique_ptr<LocusMethodSolver> MakeLinearSolver(LinearResult &result);
 std::unique_ptr<LocusMethodSolver> MakeGradualSolver();
 std::unique_ptr<LocusMethodSolver> MakeTrianglesSolver();
 

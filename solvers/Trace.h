@@ -1,15 +1,12 @@
 #pragma once
 // What the three curve tracers store and what their drawings hand to the sibling display.
 
-#include <array>
 #include <cstdint>
 #include <vector>
 
-namespace tandor {
+#include "base/Vectors.h"
 
-using Vector2 = std::array<double, 2>;
-using Vector3 = std::array<double, 3>;
-using Vector4 = std::array<double, 4>;
+namespace tandor {
 
 // (u1, v1, u2, v2): two points of D; a zero of the pair residual is a double point and its
 // sibling.

@@ -3,8 +3,8 @@
 #include <cmath>
 #include <numbers>
 
+#include "formula/FormulaCompiler.h"
 #include "formula/InputError.h"
-#include "formula/OCFunctDDDoubleSafe.h"
 
 namespace tandor {
 namespace {

@@ -9,7 +9,7 @@
 
 #include <gtest/gtest.h>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor {
 namespace {

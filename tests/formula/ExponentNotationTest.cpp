@@ -10,7 +10,7 @@
 #include <random>
 
 #include "FrontTestSupport.h"
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor {
 namespace {

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 
 namespace tandor::test {
 

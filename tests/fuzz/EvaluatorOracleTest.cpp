@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "formula/OCFunctDDDoubleSafe.h"
+#include "formula/FormulaCompiler.h"
 #include "fuzz/EvaluatorOracle.h"
 
 namespace tandor::fuzzing {

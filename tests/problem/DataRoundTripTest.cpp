@@ -80,14 +80,6 @@ TEST(DataRoundTrip, EveryWrittenNumberReadsBackToItsFifteenDigits) {
   }
 }
 
-class NoNotices : public ReadNotices {
-public:
-  void ShowStatus(const std::string &text) override { Statuses.push_back(text); }
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-  std::vector<std::string> Statuses;
-};
-
 // Two ordered bounds whose 15-digit texts differ: the read needs min < max.
 std::pair<double, double> OrderedPair(RandomBound &bound) {
   for (;;) {
@@ -122,7 +114,7 @@ TEST(DataRoundTrip, ASavedProblemOpensAgainWithTheValuesItHolds) {
 
     Glob opened;
     MapFunctions map;
-    NoNotices notices;
+    KeptNotices notices;
     const DataLineArray lines = ReadDataFile(path);
     ASSERT_EQ(ReadData(opened, map, lines, notices), 1) << lines[3] << " " << lines[4];
     ASSERT_TRUE(notices.Statuses.empty()) << notices.Statuses[0];
@@ -239,7 +231,7 @@ SavedProblem SaveAndOpen(const std::array<std::pair<double, double>, 4> &ranges,
   WriteDataFile(path, s.Kept.DataLines);
   s.Lines = ReadDataFile(path);
   MapFunctions map;
-  NoNotices notices;
+  KeptNotices notices;
   s.Outcome = ReadData(s.Opened, map, s.Lines, notices);
   if (!notices.Statuses.empty())
     s.Status = notices.Statuses[0];

@@ -12,16 +12,6 @@
 namespace tandor {
 namespace {
 
-class RecordingNotices : public ReadNotices {
-public:
-  void ShowStatus(const std::string &text) override { statuses.push_back(text); }
-  void Beep() override { ++beeps; }
-  void AdjustCircleToParameters() override { ++circleMoves; }
-  std::vector<std::string> statuses;
-  int beeps = 0;
-  int circleMoves = 0;
-};
-
 // The window's fields after a run of its default problem.
 DataLineArray DefaultFields() {
   return {"u", "v(v^2 - p)", "v(u+v^4- pv^2)",   "-1", "1", "-1", "1", "0",
@@ -31,7 +21,7 @@ DataLineArray DefaultFields() {
 class ReadDataTest : public ::testing::Test {
 protected:
   int Read(const DataLineArray &fields) {
-    notices = RecordingNotices();
+    notices = KeptNotices();
     return ReadData(glob, map, fields, notices);
   }
   // A completed run of the fields, as the Draw-It run leaves it.
@@ -43,14 +33,13 @@ protected:
 
   Glob glob;
   MapFunctions map;
-  RecordingNotices notices;
+  KeptNotices notices;
 };
 
 TEST_F(ReadDataTest, TheDefaultProblemIsReadAndItsValuesDerived) {
   ASSERT_EQ(Read(DefaultFields()), 1);
-  EXPECT_TRUE(notices.statuses.empty());
-  EXPECT_EQ(notices.beeps, 0);
-  EXPECT_EQ(notices.circleMoves, 1);
+  EXPECT_TRUE(notices.Statuses.empty());
+  EXPECT_EQ(notices.Beeps, 0);
   EXPECT_TRUE(glob.IsLinear);
   EXPECT_EQ(glob.LinearDirection, (Vector2{1, 0}));
   EXPECT_EQ(glob.FormulaTexts[2], "v(u+v^4- pv^2)");
@@ -127,10 +116,9 @@ TEST_F(ReadDataTest, MessagesComeInTheirOrder) {
     for (const auto &[i, text] : c.edits)
       fields[i] = text;
     ASSERT_EQ(Read(fields), 2) << c.message;
-    ASSERT_EQ(notices.statuses.size(), 1u) << c.message;
-    EXPECT_EQ(notices.statuses.back(), c.message);
-    EXPECT_EQ(notices.beeps, 1);
-    EXPECT_EQ(notices.circleMoves, 0);
+    ASSERT_EQ(notices.Statuses.size(), 1u) << c.message;
+    EXPECT_EQ(notices.Statuses.back(), c.message);
+    EXPECT_EQ(notices.Beeps, 1);
   }
 }
 
@@ -151,8 +139,8 @@ TEST_F(ReadDataTest, NonFiniteBoundsAndValuesAreRefusedAtTheirField) {
     for (int i : fieldsSet)
       fields[i] = text;
     ASSERT_EQ(Read(fields), 2) << message;
-    ASSERT_EQ(notices.statuses.size(), 1u);
-    EXPECT_EQ(notices.statuses[0], message) << "field " << fieldsSet[0] << " " << text[0];
+    ASSERT_EQ(notices.Statuses.size(), 1u);
+    EXPECT_EQ(notices.Statuses[0], message) << "field " << fieldsSet[0] << " " << text[0];
     EXPECT_EQ(glob.DomainLow, before.DomainLow);
     EXPECT_EQ(glob.DomainHigh, before.DomainHigh);
     EXPECT_EQ(glob.ParamLow, before.ParamLow);
@@ -203,8 +191,8 @@ TEST_F(ReadDataTest, AFailedReadKeepsWhatWasStoredBeforeItsFailingStep) {
   EXPECT_EQ(glob.PixelLength, before.PixelLength);
   EXPECT_EQ(glob.DataLines, before.DataLines);
   EXPECT_TRUE(glob.Drawn);
-  ASSERT_EQ(notices.statuses.size(), 2u);
-  EXPECT_EQ(notices.statuses[0], NotLinearNotice);
+  ASSERT_EQ(notices.Statuses.size(), 2u);
+  EXPECT_EQ(notices.Statuses[0], NotLinearNotice);
 }
 
 TEST_F(ReadDataTest, LinearDirectionOfTheFirstFunction) {
@@ -231,9 +219,9 @@ TEST_F(ReadDataTest, LinearDirectionOfTheFirstFunction) {
     if (c.linear) {
       EXPECT_NEAR(glob.LinearDirection[0], c.direction[0], 1e-15) << c.x;
       EXPECT_NEAR(glob.LinearDirection[1], c.direction[1], 1e-15) << c.x;
-      EXPECT_TRUE(notices.statuses.empty());
+      EXPECT_TRUE(notices.Statuses.empty());
     } else {
-      EXPECT_EQ(notices.statuses, std::vector<std::string>{NotLinearNotice});
+      EXPECT_EQ(notices.Statuses, std::vector<std::string>{NotLinearNotice});
     }
   }
 }

@@ -5,7 +5,7 @@
 #include <memory>
 #include <random>
 
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
 #include "solvers/Kernels.h"
 
 namespace tandor {

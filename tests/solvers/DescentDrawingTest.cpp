@@ -3,7 +3,7 @@
 #include <memory>
 
 #include "common/RecordingCanvas.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
 
 namespace tandor {
 namespace {

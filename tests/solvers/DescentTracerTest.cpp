@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "common/RecordingCanvas.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
 #include "solvers/Kernels.h"
 
 namespace tandor {

@@ -12,17 +12,10 @@
 namespace tandor {
 namespace {
 
-class QuietNotices : public ReadNotices {
-public:
-  void ShowStatus(const std::string &) override {}
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-};
-
 TEST(GradualDispatch, MethodOneTracesTheCompiledFoldAndDrawsItInMagenta) {
   auto glob = std::make_unique<Glob>();
   auto map = std::make_unique<MapFunctions>();
-  QuietNotices notices;
+  KeptNotices notices;
   const DataLineArray fold{"u^2", "v", "u^3 - u v", "-1", "1",   "-1", "1",
                            "0",   "1", "0",         "1",  "0.5", "0.5"};
   ASSERT_EQ(ReadData(*glob, *map, fold, notices), 1);
@@ -32,7 +25,7 @@ TEST(GradualDispatch, MethodOneTracesTheCompiledFoldAndDrawsItInMagenta) {
   auto solvers = std::make_unique<LocusSolvers>();
   NeverStop never;
   ASSERT_TRUE(solvers->Compute(LocusMethod::Gradual, *glob, *map, never));
-  const std::vector<TracePoint> *trace = solvers->Solver(LocusMethod::Gradual)->TracePoints(*glob);
+  const std::vector<TracePoint> *trace = solvers->Solver(LocusMethod::Gradual)->TracePoints();
   ASSERT_NE(trace, nullptr);
   ASSERT_GT(trace->size(), 20u);
   for (const TracePoint &t : *trace) {

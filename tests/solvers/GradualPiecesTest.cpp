@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "GradualMaps.h"
-#include "solvers/FImplicitCurve4D.h"
+#include "solvers/GradualDescentTracer.h"
 #include "solvers/Kernels.h"
 
 namespace tandor {

@@ -11,7 +11,7 @@
 
 #include "GradualMaps.h"
 #include "common/RecordingCanvas.h"
-#include "solvers/FImplicitCurve4D.h"
+#include "solvers/GradualDescentTracer.h"
 #include "solvers/Kernels.h"
 #include "solvers/TraceDrawing.h"
 

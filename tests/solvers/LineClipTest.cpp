@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "common/RecordingCanvas.h"
-#include "solvers/CalcDib.h"
 #include "solvers/LineClip.h"
 #include "solvers/TraceDrawing.h"
+#include "solvers/TriangleIntersection.h"
 #include "ui/QtCanvas.h"
 
 namespace tandor {

@@ -17,6 +17,7 @@ constexpr double Px = 1.0 / 256;
 
 struct DrawingWorld {
   Glob glob;
+  LinearResult result;
   DrawingWorld() {
     glob.DomainLow = {0, -0.78125};
     glob.DomainHigh = {1.5625, 0.78125};
@@ -24,7 +25,7 @@ struct DrawingWorld {
   }
   // A record from pixel coordinates of the screen picture.
   void Add(bool start, double x1, double y1, double x2, double y2) {
-    glob.LinearTrace.push_back(
+    result.LinearTrace.push_back(
         {start ? 1 : 0, {x1 * Px, (200 - y1) * Px, x2 * Px, (200 - y2) * Px}});
   }
 };
@@ -50,7 +51,7 @@ TEST(DrawLinearLocus, DrawsBothTracksInItsColourWithRoundedPixels) {
   w.Add(false, 1.5, 202.5, 3.5, 196.5);
   RecordingCanvas canvas;
   canvas.brush = Rgb{1, 2, 3};
-  DrawLinearLocus(w.glob, canvas, w.glob.PictureRect, true);
+  DrawLinearLocus(w.glob, w.result, canvas, w.glob.PictureRect, true);
 
   ASSERT_EQ(canvas.fills.size(), 1u);
   EXPECT_EQ(canvas.fills[0].rect, (PixelRect{0, 0, 400, 400}));
@@ -74,8 +75,8 @@ TEST(DrawLinearLocus, SiblingRowsPointEachTrackAtTheOther) {
   w.Add(true, 0.5, 200.5, 2.5, 198.5);
   w.Add(false, 1.5, 202.5, 3.5, 196.5);
   RecordingCanvas canvas;
-  DrawLinearLocus(w.glob, canvas, w.glob.PictureRect, true);
-  const SiblingTable &rows = w.glob.LinearSiblingRows;
+  DrawLinearLocus(w.glob, w.result, canvas, w.glob.PictureRect, true);
+  const SiblingTable &rows = w.result.LinearSiblingRows;
   ASSERT_EQ(rows.size(), 401u);
 
   // Step one: rows 200..300 of the second track point at the middle (100, 150) of the first,
@@ -101,7 +102,7 @@ TEST(DrawLinearLocus, SiblingRowsPointEachTrackAtTheOther) {
   };
   for (const Probe &p : probes) {
     int sx = 0, sy = 0;
-    EXPECT_EQ(FindLinearSibling(w.glob, p.x, p.y, sx, sy), p.found) << p.x << ", " << p.y;
+    EXPECT_EQ(FindLinearSibling(w.result, p.x, p.y, sx, sy), p.found) << p.x << ", " << p.y;
     if (p.found) {
       EXPECT_EQ((std::pair{sx, sy}), (std::pair{p.sx, p.sy})) << p.x << ", " << p.y;
     }
@@ -113,8 +114,8 @@ TEST(DrawLinearLocus, SegmentsOutsideThePictureRowsGiveNoSiblingEntries) {
   w.Add(true, 50, -10, 150, 398);
   w.Add(false, 52, -4, 150, 400);
   RecordingCanvas canvas;
-  DrawLinearLocus(w.glob, canvas, w.glob.PictureRect, true);
-  const SiblingTable &rows = w.glob.LinearSiblingRows;
+  DrawLinearLocus(w.glob, w.result, canvas, w.glob.PictureRect, true);
+  const SiblingTable &rows = w.result.LinearSiblingRows;
   EXPECT_EQ(Segments(canvas), (std::vector<Segment>{{50, -10, 52, -4}, {150, 398, 150, 400}}));
   for (int y = 0; y <= 400; ++y) {
     if (y == 398 || y == 399)
@@ -126,13 +127,13 @@ TEST(DrawLinearLocus, SegmentsOutsideThePictureRowsGiveNoSiblingEntries) {
 
 TEST(DrawLinearLocus, EmptyTraceOnlyFillsAndEmptiesTheRows) {
   DrawingWorld w;
-  w.glob.LinearSiblingRows.assign(3, {{1, 1, 1, 1}}); // left from a previous picture
+  w.result.LinearSiblingRows.assign(3, {{1, 1, 1, 1}}); // left from a previous picture
   RecordingCanvas canvas;
-  DrawLinearLocus(w.glob, canvas, w.glob.PictureRect, true);
+  DrawLinearLocus(w.glob, w.result, canvas, w.glob.PictureRect, true);
   EXPECT_EQ(canvas.fills.size(), 1u);
   EXPECT_TRUE(canvas.lines.empty());
-  ASSERT_EQ(w.glob.LinearSiblingRows.size(), 401u);
-  for (const auto &row : w.glob.LinearSiblingRows)
+  ASSERT_EQ(w.result.LinearSiblingRows.size(), 401u);
+  for (const auto &row : w.result.LinearSiblingRows)
     EXPECT_TRUE(row.empty());
 }
 
@@ -153,15 +154,15 @@ TEST(DrawLinearLocus, PrintingScalesThePenAndLeavesTheSiblingRows) {
     w.Add(true, 100, 100, 300, 300);
     w.Add(false, 100, 200, 300, 200);
     const SiblingTable before(2, {{7, 7, 7, 7}});
-    w.glob.LinearSiblingRows = before;
+    w.result.LinearSiblingRows = before;
     RecordingCanvas canvas;
-    DrawLinearLocus(w.glob, canvas, c.rect, false);
+    DrawLinearLocus(w.glob, w.result, canvas, c.rect, false);
     EXPECT_EQ(canvas.fills.at(0).rect, c.rect);
     ASSERT_EQ(canvas.lines.size(), 2u);
     EXPECT_EQ(canvas.lines[0].width, c.penWidth);
     EXPECT_EQ(canvas.lines[0].colour, LinearLocusColour);
     EXPECT_EQ(Segments(canvas)[0], c.first) << c.rect.Right;
-    EXPECT_EQ(w.glob.LinearSiblingRows, before);
+    EXPECT_EQ(w.result.LinearSiblingRows, before);
   }
 }
 

@@ -16,13 +16,6 @@
 namespace tandor {
 namespace {
 
-class QuietNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &) override {}
-  void Beep() override {}
-  void AdjustCircleToParameters() override {}
-};
-
 struct LinearWorld {
   Glob glob;
   MapFunctions map;
@@ -31,7 +24,7 @@ struct LinearWorld {
 
   void Read(const std::string &x, const std::string &y, const std::string &z,
             const std::string &p) {
-    QuietNotices notices;
+    KeptNotices notices;
     const DataLineArray lines{x, y,  z, "-1", "1", "-1", "1", "0", "2", "0", "3.14159265358979",
                               p, "0"};
     ASSERT_EQ(ReadData(glob, map, lines, notices), 1);
@@ -52,11 +45,11 @@ TEST(LinearRun, DefaultProblemThroughTheDispatchIsHonestAndOnItsCurve) {
     ASSERT_TRUE(run.glob.IsLinear);
     const LocusMethod method = MethodInForce(run.glob, 2);
     ASSERT_EQ(method, LocusMethod::Linear);
-    run.glob.LinearTrace.assign(3, TracePoint{}); // the previous run's result is replaced
+    run.solvers.Linear.LinearTrace.assign(3, TracePoint{}); // the previous run's result is replaced
     ASSERT_TRUE(run.solvers.Compute(method, run.glob, run.map, run.control));
-    const auto &trace = run.glob.LinearTrace;
+    const auto &trace = run.solvers.Linear.LinearTrace;
     ASSERT_GT(trace.size(), 30u) << p;
-    EXPECT_EQ(run.solvers.Solver(method)->TracePoints(run.glob), &trace);
+    EXPECT_EQ(run.solvers.Solver(method)->TracePoints(), &trace);
     const double pv = run.glob.ParamValue[0];
     for (const TracePoint &r : trace) {
       const PointPair &P = r.Pair;
@@ -84,7 +77,7 @@ TEST(LinearRun, SiblingOfADrawnPixelIsOnTheOtherTrack) {
   ASSERT_FALSE(canvas.lines.empty());
   EXPECT_EQ(canvas.lines[0].colour, LinearLocusColour);
 
-  const auto &trace = run.glob.LinearTrace;
+  const auto &trace = run.solvers.Linear.LinearTrace;
   int probed = 0;
   for (std::size_t i = 1; i < trace.size(); ++i) {
     if (trace[i].PieceStart == 1)

@@ -7,8 +7,8 @@
 #include <functional>
 #include <vector>
 
-#include "solvers/FSpImplicitCurveLine3D.h"
 #include "solvers/Kernels.h"
+#include "solvers/LinearCaseTracer.h"
 
 namespace tandor {
 namespace {

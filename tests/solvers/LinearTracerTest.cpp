@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "problem/Glob.h"
-#include "solvers/FSpImplicitCurveLine3D.h"
 #include "solvers/LinearCase.h"
+#include "solvers/LinearCaseTracer.h"
 
 namespace tandor {
 namespace {
@@ -124,16 +124,18 @@ void SetLinearProblem(Glob &glob, const LinearProblem &problem, double p = 1, do
   glob.ParamValue = {p, 0};
 }
 
-LinearCase MakeCase(Glob &glob, const LinearProblem &problem) {
-  return LinearCase(glob, PlaneFunction(nullptr, problem.Y), PlaneFunction(nullptr, problem.Z));
+LinearCase MakeCase(Glob &glob, LinearResult &result, const LinearProblem &problem) {
+  return LinearCase(glob, result, PlaneFunction(nullptr, problem.Y),
+                    PlaneFunction(nullptr, problem.Z));
 }
 
 struct World {
   Glob glob;
+  LinearResult result;
   TImplicitCurveLine3D tracer;
   void Trace(const LinearProblem &problem, double p = 1, double vHalf = 1) {
     SetLinearProblem(glob, problem, p, vHalf);
-    LinearCase lc = MakeCase(glob, problem);
+    LinearCase lc = MakeCase(glob, result, problem);
     TraceLinearLocus(tracer, lc, glob);
   }
 };
@@ -184,7 +186,7 @@ TEST_P(LinearTracerOnKnownCurves, StoresOnlyHonestPairsNearTheCurveAndCoversIt) 
   const double p = GetParam().P;
   World w;
   w.Trace(problem, p);
-  const auto &trace = w.glob.LinearTrace;
+  const auto &trace = w.result.LinearTrace;
   ASSERT_GT(trace.size(), 10u);
   EXPECT_EQ(trace.front().PieceStart, 1);
 
@@ -259,7 +261,7 @@ TEST(LinearTracer, ClosedCurveIsTracedOnce) {
     World w;
     w.Trace(*problem, 1, vHalf);
     std::vector<std::vector<TracePoint>> pieces;
-    for (const TracePoint &r : w.glob.LinearTrace) {
+    for (const TracePoint &r : w.result.LinearTrace) {
       if (r.PieceStart == 1)
         pieces.emplace_back();
       pieces.back().push_back(r);
@@ -282,9 +284,9 @@ TEST(LinearTracer, NoDoublePointsLeavesTheTraceEmpty) {
   LinearProblem injective = CrossCap; // (u, v, u v)
   injective.Y = [](void *, const double *x) { return x[1]; };
   World w;
-  w.glob.LinearTrace.assign(5, TracePoint{}); // a previous run's result
+  w.result.LinearTrace.assign(5, TracePoint{}); // a previous run's result
   w.Trace(injective);
-  EXPECT_EQ(LinearTraceHigh(w.glob), -1);
+  EXPECT_EQ(LinearTraceHigh(w.result), -1);
   EXPECT_EQ(w.tracer.MaxStay, 35); // with the run's constants, whatever the domain
 }
 
@@ -295,16 +297,16 @@ TEST(LinearTracer, ComponentShortcutAndRepeatedRunsChangeNothing) {
     for (double p : {1.0, 0.5}) {
       World w;
       SetLinearProblem(w.glob, *problem, p);
-      LinearCase lc = MakeCase(w.glob, *problem);
+      LinearCase lc = MakeCase(w.glob, w.result, *problem);
       std::vector<std::vector<TracePoint>> results;
       for (int run = 0; run < 2; ++run) {
         TraceLinearLocus(w.tracer, lc, w.glob);
-        results.push_back(w.glob.LinearTrace);
+        results.push_back(w.result.LinearTrace);
       }
-      w.glob.LinearTrace.clear();
+      w.result.LinearTrace.clear();
       w.tracer.TraceLocus(lc.Residual(), lc.Inside(), lc.Record(), 1e-5, w.glob.BoxLow,
                           w.glob.BoxHigh, 23, 200, static_cast<double>(w.glob.PixelLength), 0.0);
-      results.push_back(w.glob.LinearTrace);
+      results.push_back(w.result.LinearTrace);
       for (int k = 1; k < 3; ++k) {
         ASSERT_EQ(results[k].size(), results[0].size()) << problem->Name << " p " << p;
         for (std::size_t i = 0; i < results[0].size(); ++i) {
@@ -361,8 +363,8 @@ TEST(LinearTracer, NonFiniteResidualIsNeverConverged) {
   holed.Y = [](void *, const double *x) { return x[1] > 0.5 ? NaN : x[1] * x[1]; };
   World w;
   w.Trace(holed);
-  ASSERT_GT(LinearTraceHigh(w.glob), 10);
-  for (const TracePoint &r : w.glob.LinearTrace)
+  ASSERT_GT(LinearTraceHigh(w.result), 10);
+  for (const TracePoint &r : w.result.LinearTrace)
     EXPECT_LE(std::max(r.Pair[1], r.Pair[3]), 0.5);
 }
 
@@ -405,8 +407,9 @@ TEST(LinearTracer, SegmentSeenNeedsStrictOverlapInBothCoordinates) {
 
 TEST(LinearCaseRoutines, ResidualIsTheDividedDifferenceAwayFromTrivialPairs) {
   Glob glob;
+  LinearResult result;
   SetLinearProblem(glob, CrossCap);
-  LinearCase lc = MakeCase(glob, CrossCap);
+  LinearCase lc = MakeCase(glob, result, CrossCap);
   // P1 = (mu, mv - t), P2 = (mu, mv + t), so G = (-4 mv, -2 mu), but (1, 1) for |t| <= 1e-6.
   const std::pair<Vector3, Vector2> cases[] = {
       {{0.5, 0.25, 0.5}, {-1, -1}},     {{-0.5, 0.125, -0.25}, {-0.5, 1}},
@@ -428,7 +431,8 @@ TEST(LinearCaseRoutines, InsideWantsTheMidpointAndBothPointsInTheOpenRectangle) 
   SetLinearProblem(glob, CrossCap);
   glob.DomainCentre = {1, 0};        // D = [0, 2] x [-1, 1]
   glob.LinearDirection = {0.6, 0.8}; // P1 = (mu + 0.8 t, mv - 0.6 t), P2 = (mu - 0.8 t, mv + 0.6 t)
-  LinearCase lc = MakeCase(glob, CrossCap);
+  LinearResult result;
+  LinearCase lc = MakeCase(glob, result, CrossCap);
   const std::pair<Vector3, bool> cases[] = {
       {{1, 0, 0.5}, true},         {{2, 0, 0}, false},           {{0, 0, 0}, false},
       {{1, 1, 0}, false},          {{1, -1, 0}, false},          {{1.5, 0, 0.625}, false}, // u1 2
@@ -448,13 +452,13 @@ TEST(LinearTracerBounds, TheRunsStepsAreCapped) {
     World whole;
     whole.Trace(*problem);
     EXPECT_LT(whole.tracer.StepsThisRun, whole.tracer.MaxStepsPerRun / 100) << problem->Name;
-    const auto &all = whole.glob.LinearTrace;
+    const auto &all = whole.result.LinearTrace;
 
     World capped;
     capped.tracer.MaxStepsPerRun = 40;
     capped.Trace(*problem);
     EXPECT_EQ(capped.tracer.StepsThisRun, 40) << problem->Name;
-    const auto &kept = capped.glob.LinearTrace;
+    const auto &kept = capped.result.LinearTrace;
     const auto steps = std::count_if(kept.begin(), kept.end(),
                                      [](const TracePoint &t) { return t.PieceStart == 0; });
     EXPECT_LE(steps, 40) << problem->Name;

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/FoldProblem.h"
 #include "common/RecordingCanvas.h"
 #include "solvers/LocusRun.h"
 
@@ -31,30 +32,21 @@ TEST(LocusRun, TheMethodInForce) {
 TEST(LocusRun, DescentComputesDrawsAndAnswersTheSiblingDisplay) {
   Glob glob;
   MapFunctions map;
-  const char *texts[3] = {"u^2", "v", "u^3 - u v"};
-  for (int c = 0; c < 3; ++c) {
-    bool linear = false;
-    std::string message;
-    map[c].Compile(texts[c], "uv", "pq", linear, message);
-    ASSERT_EQ(message, "");
-  }
-  glob.DomainLow = {-1, -1};
-  glob.DomainHigh = {1, 1};
-  glob.PixelLength = 0.005L;
-  glob.LinearTrace.resize(3);
+  testing::SetUpFold(glob, map);
 
   LocusSolvers solvers;
+  solvers.Linear.LinearTrace.resize(3);
   NeverStop never;
   ASSERT_TRUE(solvers.Available(LocusMethod::Descent));
   EXPECT_FALSE(solvers.Available(LocusMethod::None));
   EXPECT_FALSE(solvers.Compute(LocusMethod::None, glob, map, never));
-  EXPECT_TRUE(glob.LinearTrace.empty()) << "every run empties the linear trace";
+  EXPECT_TRUE(solvers.Linear.LinearTrace.empty()) << "every run empties the linear trace";
   EXPECT_EQ(map.Evaluations, 0u);
 
   ASSERT_TRUE(solvers.Compute(LocusMethod::Descent, glob, map, never));
   EXPECT_EQ(solvers.LastMethod, LocusMethod::Descent);
   EXPECT_GT(map.Evaluations, 4986u);
-  const auto *trace = solvers.Solver(LocusMethod::Descent)->TracePoints(glob);
+  const auto *trace = solvers.Solver(LocusMethod::Descent)->TracePoints();
   ASSERT_NE(trace, nullptr);
   ASSERT_FALSE(trace->empty());
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "GradualMaps.h"
-#include "solvers/FImplicitCurve4D.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
+#include "solvers/GradualDescentTracer.h"
 
 namespace tandor {
 namespace {

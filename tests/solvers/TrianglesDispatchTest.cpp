@@ -29,7 +29,7 @@ TEST(TrianglesDispatch, ComputesDrawsAndHasNoSiblings) {
   NeverStop never;
   ASSERT_TRUE(solvers.Compute(LocusMethod::Triangles, glob, map, never));
   const LocusMethodSolver &solver = *solvers.Solver(LocusMethod::Triangles);
-  EXPECT_EQ(solver.TracePoints(glob), nullptr);
+  EXPECT_EQ(solver.TracePoints(), nullptr);
   ASSERT_GT(solver.SegmentCount(), 100u);
   for (std::size_t i = 0; i < solver.SegmentCount(); ++i) {
     const Vector4 s = solver.Segment(i);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "common/RecordingCanvas.h"
-#include "solvers/CalcDib.h"
+#include "solvers/TriangleIntersection.h"
 
 namespace tandor {
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "solvers/CalcDib.h"
+#include "solvers/TriangleIntersection.h"
 
 namespace tandor {
 namespace {

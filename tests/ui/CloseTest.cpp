@@ -146,7 +146,7 @@ protected:
   // Closes the window from inside the run, once the tracer has found something.
   void CloseOnceMidRun() {
     Window->PollHook = [this] {
-      if (ClosedMidRun || Locus.Solver(LocusMethod::Descent)->TracePoints(G)->empty())
+      if (ClosedMidRun || Locus.Solver(LocusMethod::Descent)->TracePoints()->empty())
         return;
       ClosedMidRun = true;
       ClosedAtOnce = CloseBox(Window.get());

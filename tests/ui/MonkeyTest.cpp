@@ -34,8 +34,8 @@
 #include <thread>
 #include <vector>
 
-#include "ui/FManTandor.h"
-#include "ui/FTandor.h"
+#include "ui/ManualWindow.h"
+#include "ui/MainWindow.h"
 #include "ui/PaintBox.h"
 
 namespace tandor::testing {
@@ -227,7 +227,8 @@ public:
 private:
   // A copy: a later Save writes to the file that was opened, and the tree must stay as it is.
   QString CorpusFile() {
-    const QDir corpus(QStringLiteral(TANDOR_SOURCE_DIR "/fuzz/corpus/datafile"));
+    const QDir corpus(qEnvironmentVariable("TANDOR_SOURCE_DIR", QStringLiteral(".")) +
+                      QStringLiteral("/fuzz/corpus/datafile"));
     const QStringList names = corpus.entryList(QDir::Files, QDir::Name);
     if (names.isEmpty())
       return {};

@@ -9,7 +9,7 @@
 #include <QTemporaryDir>
 
 #include "WindowFixture.h"
-#include "solvers/FTandorR2R3.h"
+#include "solvers/DescentTracer.h"
 
 namespace tandor::testing {
 namespace {
@@ -48,7 +48,7 @@ protected:
     Window->qMaxEdit->setText("3");
   }
   std::size_t DescentTraceSize() const {
-    return Locus.Solver(LocusMethod::Descent)->TracePoints(G)->size();
+    return Locus.Solver(LocusMethod::Descent)->TracePoints()->size();
   }
 };
 
@@ -250,6 +250,20 @@ TEST_F(RunTest, AReadMovesTheCircleToTheNewParameters) {
   const QImage square = Window->Parametros->grab().toImage();
   EXPECT_EQ(square.pixelColor(32 + 3, 64).red(), 255);
   EXPECT_EQ(square.pixelColor(64 + 3, 128 - 1), QColor(Qt::white));
+}
+
+// The read itself moves nothing: the window puts the circle at the read's (p, q) once the read
+// has succeeded, and a refused read leaves it where it was.
+TEST_F(RunTest, ARefusedReadLeavesTheCircle) {
+  SetProblem("u^2", "v(", "u^3 - p u v");
+  Window->pValueEdit->setText("0.5");
+  Window->qValueEdit->setText("pi/2");
+  PressDrawIt();
+  EXPECT_EQ(Status(), "Check, please, the parentheses.");
+  EXPECT_EQ(G.CirclePos, (std::array<int32_t, 2>{64, 128}));
+  Window->yEdit->setText("v");
+  PressDrawIt();
+  EXPECT_EQ(G.CirclePos, (std::array<int32_t, 2>{32, 64}));
 }
 
 struct DigitsCase {

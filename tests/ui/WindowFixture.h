@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 #include <memory>
 
-#include "ui/FManTandor.h"
-#include "ui/FTandor.h"
+#include "ui/MainWindow.h"
+#include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
 #include <QLabel>
 #include <QPlainTextEdit>

@@ -1,0 +1,698 @@
+// TTandor: the main window's controls, menus, runs, drags, files and printing.
+
+#include "ui/MainWindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolButton>
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <exception>
+
+#include "formula/InputError.h"
+#include "problem/DataFile.h"
+#include "solvers/PrintedPage.h"
+#include "ui/ManualWindow.h"
+#include "ui/PaintBox.h"
+#include "ui/QtCanvas.h"
+
+namespace tandor {
+
+namespace {
+
+constexpr int ClientWidth = 550;
+constexpr int ClientHeight = 537;
+constexpr int StatusBarTop = 513;
+constexpr int StatusBarHeight = 24;
+
+const QColor CaptionBlue(0, 0, 255);
+const QColor CaptionNavy(0, 0, 128);
+const QColor CaptionRed(255, 0, 0);
+
+const QString ConstantFirstFunction = QStringLiteral("The first function seems to be constant");
+
+// Holds Running for the life of a print, also when the print fails half-way.
+class RunningGuard {
+public:
+  explicit RunningGuard(Glob &glob) : G(glob) { G.Running = true; }
+  ~RunningGuard() { G.Running = false; }
+  RunningGuard(const RunningGuard &) = delete;
+  RunningGuard &operator=(const RunningGuard &) = delete;
+
+private:
+  Glob &G;
+};
+
+} // namespace
+
+QString FourSignificantDigits(double value) {
+  if (!std::isfinite(value))
+    return std::isnan(value) ? QStringLiteral("NAN")
+           : value > 0       ? QStringLiteral("INF")
+                             : QStringLiteral("-INF");
+  // Round to four significant digits first, then show four decimals of the rounded value.
+  char buffer[64];
+  char *const last = buffer + sizeof buffer;
+  char *end = std::to_chars(buffer, last, value, std::chars_format::scientific, 3).ptr;
+  double rounded = 0.0;
+  std::from_chars(buffer, end, rounded);
+  if (std::fabs(rounded) >= 10000.0) {
+    // 1.235e+04 -> 1.235E4
+    const char *e = std::find(buffer, end, 'e');
+    int exponent = 0;
+    std::from_chars(e + 1 + (e[1] == '+'), end, exponent);
+    return QString::fromLatin1(buffer, e - buffer) + QLatin1Char('E') + QString::number(exponent);
+  }
+  end = std::to_chars(buffer, last, rounded, std::chars_format::fixed, 4).ptr;
+  return QString::fromLatin1(buffer, end - buffer);
+}
+
+bool WindowRunControl::ProcessEventsAndCheckStop() {
+  if (Window.PollHook)
+    Window.PollHook();
+  const auto now = std::chrono::steady_clock::now();
+  if (now - LastBreath >= BreathInterval) {
+    QCoreApplication::processEvents();
+    LastBreath = std::chrono::steady_clock::now();
+  }
+  return Window.G.StopRequested;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Construction
+
+TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
+                 std::unique_ptr<WindowDialogs> dialogs)
+    : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
+      Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()) {
+  if (Picture.isNull())
+    qFatal("Tandor: no memory for the 400 x 400 picture");
+  Picture.fill(Qt::white);
+  setWindowTitle(QStringLiteral("Multiple locus"));
+
+  auto *client = new QWidget(this);
+  client->setFixedSize(ClientWidth, StatusBarTop);
+  client->setFont(MakeFont({"MS Sans Serif", 13, true}));
+  setCentralWidget(client);
+  BuildControls(client);
+  BuildMenus();
+
+  InfoBar = new QStatusBar(this);
+  InfoBar->setObjectName(QStringLiteral("InfoBar"));
+  InfoBar->setSizeGripEnabled(false);
+  InfoBar->setFixedHeight(StatusBarHeight);
+  InfoBar->setFont(MakeFont({"MS Sans Serif", 13, true}));
+  setStatusBar(InfoBar);
+
+  OnCreateForm();
+  setFixedSize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
+  move(278, 224);
+}
+
+void TTandor::OnCreateForm() {
+  Method = 0;
+}
+
+TTandor::~TTandor() {
+  for (const QPointer<TManual1> &manual : ManualWindows)
+    delete manual.data();
+}
+
+QLineEdit *TTandor::AddEdit(QWidget *client, DataLine line, int left, int top, int width,
+                            const char *text) {
+  auto *edit = new QLineEdit(QString::fromUtf8(text), client);
+  edit->setGeometry(left, top, width, 20);
+  edit->setFrame(false);
+  edit->setFont(MakeFont({"Times New Roman", 15, false}));
+  QPalette palette = edit->palette();
+  palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::ToolTipBase));
+  edit->setPalette(palette);
+  edit->setProperty("Tag", static_cast<int>(line));
+  Fields[line] = edit;
+  return edit;
+}
+
+void TTandor::AddLabel(QWidget *client, int left, int top, const char *text) {
+  auto *label = new QLabel(QString::fromUtf8(text), client);
+  label->setFont(MakeFont({"Arial", 13, true}));
+  label->move(left, top);
+  label->adjustSize();
+  Labels.push_back(label);
+}
+
+void TTandor::BuildControls(QWidget *client) {
+  Reloj = new PaintBox(client, 4, 6, 400, 400);
+  Reloj->setObjectName(QStringLiteral("Reloj"));
+  Reloj->OnPaint = [this](QPainter &p) { OnPaintTandor(p); };
+  Reloj->OnMouseMove = [this](Qt::MouseButtons, int x, int y) { OnMouseMoveDrawing(x, y); };
+
+  AddLabel(client, 3, 411, "x(u,v)=");
+  xEdit = AddEdit(client, XLine, 50, 410, 496, "u");
+  AddLabel(client, 3, 436, "y(u,v)=");
+  yEdit = AddEdit(client, YLine, 50, 435, 496, "v(v^2 - p)");
+  AddLabel(client, 3, 460, "z(u,v)=");
+  zEdit = AddEdit(client, ZLine, 50, 460, 496, "v(u+v^4- pv^2)");
+  uMinEdit = AddEdit(client, UMinLine, 50, 487, 40, "-1");
+  AddLabel(client, 94, 487, "< u <");
+  uMaxEdit = AddEdit(client, UMaxLine, 128, 487, 40, "1");
+  vMinEdit = AddEdit(client, VMinLine, 288, 487, 40, "-1");
+  AddLabel(client, 331, 487, "< v <");
+  vMaxEdit = AddEdit(client, VMaxLine, 365, 487, 40, "1");
+  pMinEdit = AddEdit(client, PMinLine, 422, 42, 40, "0");
+  AddLabel(client, 463, 43, "< p <");
+  pMaxEdit = AddEdit(client, PMaxLine, 497, 42, 40, "2");
+  qMinEdit = AddEdit(client, QMinLine, 422, 67, 40, "0");
+  AddLabel(client, 463, 68, "< q <");
+  qMaxEdit = AddEdit(client, QMaxLine, 497, 67, 40, "pi");
+
+  Parametros = new PaintBox(client, 416, 104, 128, 128);
+  Parametros->setObjectName(QStringLiteral("Parametros"));
+  Parametros->OnPaint = [this](QPainter &p) { OnPainParameters(p); };
+  Parametros->OnMouseMove = [this](Qt::MouseButtons b, int x, int y) {
+    MueveEnParametros(b, x, y);
+  };
+
+  AddLabel(client, 415, 242, "p =");
+  pValueEdit = AddEdit(client, PValueLine, 437, 242, 35, "1");
+  AddLabel(client, 487, 242, "q =");
+  qValueEdit = AddEdit(client, QValueLine, 509, 242, 35, "0");
+  pValueEdit->installEventFilter(this);
+  qValueEdit->installEventFilter(this);
+
+  // Tab order: the fields in the order of the problem, but q's value before p's.
+  static constexpr DataLine TabOrder[] = {XLine,    YLine,      ZLine,     UMinLine, UMaxLine,
+                                          VMinLine, VMaxLine,   PMinLine,  PMaxLine, QMinLine,
+                                          QMaxLine, QValueLine, PValueLine};
+  for (std::size_t i = 0; i + 1 < std::size(TabOrder); ++i)
+    QWidget::setTabOrder(Fields[TabOrder[i]], Fields[TabOrder[i + 1]]);
+
+  DrawItLines = new QToolButton(client);
+  DrawItLines->setObjectName(QStringLiteral("DrawItLines"));
+  DrawItLines->setAutoRaise(true);
+  DrawItLines->setFocusPolicy(Qt::NoFocus);
+  DrawItLines->setGeometry(440, 320, 77, 30);
+  DrawItLines->setFont(MakeFont({"MS Sans Serif", 16, true}));
+  SetButtonCaption(QStringLiteral("Draw It"), CaptionBlue);
+  connect(DrawItLines, &QToolButton::clicked, this, [this] { Dibujala(DrawSender::Button); });
+}
+
+void TTandor::BuildMenus() {
+  QMenuBar *bar = menuBar();
+  FileMenu = bar->addMenu(QStringLiteral("File"));
+  Open1 = FileMenu->addAction(QStringLiteral("Open..."), this, &TTandor::Abrir);
+  Save1 = FileMenu->addAction(QStringLiteral("Save"), this, &TTandor::Guarda);
+  SaveAs1 = FileMenu->addAction(QStringLiteral("Save As.."), this, &TTandor::GuardaComo);
+  Print1 = FileMenu->addAction(QStringLiteral("Print..."), this, &TTandor::OnPrint);
+  FileMenu->addSeparator();
+  Exit1 = FileMenu->addAction(QStringLiteral("Exit"), this, &TTandor::ExecuteQuit);
+
+  // The standard edit actions work on whichever field has the focus, also during a run.
+  EditMenu = bar->addMenu(QStringLiteral("Edit"));
+  auto focusedEdit = [] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); };
+  auto addEditAction = [&](const char *caption, const char *hint, QKeySequence::StandardKey key,
+                           auto act) {
+    QAction *action = EditMenu->addAction(QString::fromUtf8(caption));
+    action->setToolTip(QString::fromUtf8(hint));
+    action->setShortcut(key);
+    connect(action, &QAction::triggered, this, [focusedEdit, act] {
+      if (QLineEdit *edit = focusedEdit())
+        act(edit);
+    });
+    return action;
+  };
+  Cut1 = addEditAction("Cu&t", "Cut", QKeySequence::Cut, [](QLineEdit *e) { e->cut(); });
+  Copy1 = addEditAction("&Copy", "Copy", QKeySequence::Copy, [](QLineEdit *e) { e->copy(); });
+  Paste1 = addEditAction("&Paste", "Paste", QKeySequence::Paste, [](QLineEdit *e) { e->paste(); });
+
+  MethodMenu = bar->addMenu(QStringLiteral("Method"));
+  MethodGroup = new QActionGroup(this);
+  MethodGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+  auto addMethod = [&](const char *caption, int tag) {
+    QAction *item = MethodMenu->addAction(QString::fromUtf8(caption));
+    item->setCheckable(true);
+    item->setData(tag);
+    MethodGroup->addAction(item);
+    connect(item, &QAction::triggered, this, [this, item] { OnMethod(item); });
+    return item;
+  };
+  Descent1 = addMethod("Descent", 0);
+  GradualDescent1 = addMethod("Gradual Descent", 1);
+  TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
+  Descent1->setChecked(true);
+
+  HelpMenu = bar->addMenu(QStringLiteral("Help"));
+  Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
+}
+
+void TTandor::SetButtonCaption(const QString &caption, QColor colour) {
+  DrawItLines->setText(caption);
+  QPalette palette = DrawItLines->palette();
+  palette.setColor(QPalette::ButtonText, colour);
+  DrawItLines->setPalette(palette);
+}
+
+bool TTandor::MethodMenuEnabled() const {
+  return MethodMenu->menuAction()->isEnabled();
+}
+
+QAction *TTandor::MethodItem(int tag) const {
+  for (QAction *item : MethodGroup->actions())
+    if (item->data().toInt() == tag)
+      return item;
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The run
+
+void TTandor::InitWatch() {
+  G.StopRequested = false;
+  G.Running = true;
+  SetButtonCaption(QStringLiteral("Stop"), CaptionRed);
+  DrawItLines->repaint();
+}
+
+void TTandor::EndWatch() {
+  G.StopRequested = false;
+  G.Running = false;
+  SetButtonCaption(QStringLiteral("Draw It"), CaptionNavy);
+  DrawItLines->repaint();
+}
+
+int TTandor::ReadForm() {
+  InfoBar->clearMessage();
+  G.FieldTexts = {};
+  DataLineArray texts;
+  for (std::size_t i = 0; i < texts.size(); ++i)
+    texts[i] = TrimField(Fields[i]->text().toStdString());
+  const int outcome = ReadData(G, Map, texts, *this);
+  if (outcome != 2)
+    AdjustCircleToParameters();
+  return outcome;
+}
+
+void TTandor::Dibujala(DrawSender sender) {
+  if (G.Running) {
+    G.StopRequested = true;
+    return;
+  }
+  const int outcome = sender == DrawSender::None ? 1 : ReadForm();
+  if (outcome != 1)
+    return;
+  DataToLines(G);
+  InitWatch();
+  Control.StartRun();
+  try {
+    ComputeAndDraw();
+  } catch (const std::exception &e) {
+    // Only exhaustion of memory or the like gets here; the window must leave the running state.
+    EndWatch();
+    Dialogs->ShowError(this, QString::fromUtf8(e.what()));
+    CloseIfAskedDuringRun();
+    return;
+  }
+  EndWatch();
+  RepaintPicture();
+  G.Drawn = true;
+  if (sender == DrawSender::Button)
+    G.Dirty = true;
+  CloseIfAskedDuringRun();
+}
+
+void TTandor::ComputeAndDraw() {
+  // The method choice does not apply to a linear first function.
+  MethodMenu->menuAction()->setEnabled(!G.IsLinear);
+  const LocusMethod method = MethodInForce(G, Method);
+  if (Locus.Compute(method, G, Map, Control)) {
+    QPainter painter(&Picture);
+    QtCanvas canvas(painter);
+    canvas.SetBrush(White);
+    // A result of millions of segments takes seconds to draw; Stop ends that too.
+    Locus.Draw(method, canvas, G.PictureRect, true, G, &Control);
+  }
+  G.SiblingShown = false;
+  if (!G.IsLinear)
+    InfoBar->clearMessage();
+}
+
+void TTandor::OnMethod(QAction *item) {
+  if (item == nullptr)
+    return;
+  if (G.Running) {
+    // The group has already moved the check mark; put it back.
+    if (QAction *current = MethodItem(Method))
+      current->setChecked(true);
+    return;
+  }
+  const int tag = item->data().toInt();
+  if (tag == Method)
+    return;
+  Method = tag;
+  item->setChecked(true);
+  if (G.Drawn)
+    Dibujala(DrawSender::None);
+}
+
+// ---------------------------------------------------------------------------------------------
+// The picture
+
+void TTandor::OnPaintTandor(QPainter &painter) {
+  painter.drawImage(0, 0, Picture);
+  // Only the sibling display's own repaints carry its circle; any other repaint (the window
+  // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
+  if (!SiblingRepaint) {
+    if (G.SiblingShown) {
+      G.SiblingShown = false;
+      // Only part of the box may have been uncovered; the rest of the circle must go too.
+      Reloj->update();
+    }
+    return;
+  }
+  if (G.SiblingShown)
+    DrawSiblingCircle(painter);
+}
+
+void TTandor::DrawSiblingCircle(QPainter &painter) const {
+  QtCanvas canvas(painter);
+  canvas.SetBrushClear();
+  canvas.SetPen(SiblingCircleColour, 1, PenMode::Xor);
+  const int x = G.SiblingPos[0], y = G.SiblingPos[1];
+  canvas.Ellipse(x - 5, y - 5, x + 5, y + 5);
+}
+
+void TTandor::RepaintPicture() {
+  Reloj->repaint();
+}
+
+void TTandor::DrawLittleCircle(int x, int y) {
+  G.SiblingShown = true;
+  G.SiblingPos = {x, y};
+}
+
+void TTandor::OnMouseMoveDrawing(int x, int y) {
+  if (G.Running)
+    return;
+  const bool wasShown = G.SiblingShown;
+  G.SiblingShown = false;
+  // Before the first run no method has anything to look up.
+  if (G.Drawn && y >= 0 && y <= G.PictureRect.Bottom) {
+    // The method that drew the picture answers, whatever a refused read has made of the fields.
+    int sx = 0, sy = 0;
+    if (Locus.FindSibling(x, y, sx, sy))
+      DrawLittleCircle(sx, sy);
+  }
+  if (wasShown || G.SiblingShown) {
+    SiblingRepaint = true;
+    RepaintPicture();
+    SiblingRepaint = false;
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The parameter square
+
+void TTandor::PintaCirculo(int x, int y) {
+  G.CirclePos = {x, y};
+  Parametros->repaint();
+}
+
+void TTandor::OnPainParameters(QPainter &painter) {
+  QtCanvas canvas(painter);
+  canvas.SetBrush(White);
+  canvas.FillRect(G.ParameterRect);
+  canvas.SetPen(Rgb{255, 0, 0}, 1, PenMode::Copy);
+  const int x = G.CirclePos[0], y = G.CirclePos[1];
+  canvas.Ellipse(x - 3, y - 3, x + 3, y + 3);
+}
+
+ParameterSquare TTandor::Square() const {
+  return {G.ParameterRect, G.ParamLow, G.ParamHigh};
+}
+
+void TTandor::AdjustCircleToParameters() {
+  if (const auto pixel = Square().PixelOf(G.ParamValue))
+    PintaCirculo((*pixel)[0], (*pixel)[1]);
+}
+
+void TTandor::RunForNewParameters() {
+  if (G.IsLinear && !ComputeLinearDirection(G, Map)) {
+    InfoBar->showMessage(ConstantFirstFunction);
+    Beep();
+    return;
+  }
+  Dibujala(DrawSender::None);
+}
+
+void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
+  if (G.Running || !G.Drawn || !(buttons & Qt::LeftButton))
+    return;
+  if (x == G.CirclePos[0] && y == G.CirclePos[1])
+    return;
+  const ParameterSquare square = Square();
+  if (!square.Inside(x, y))
+    return;
+  PintaCirculo(x, y);
+  const Vector2 pq = square.ValueAt(x, y);
+  SetParamValue(G, Map, pq);
+  pValueEdit->setText(FourSignificantDigits(pq[0]));
+  qValueEdit->setText(FourSignificantDigits(pq[1]));
+  pValueEdit->repaint();
+  qValueEdit->repaint();
+  G.Dirty = true;
+  RunForNewParameters();
+}
+
+void TTandor::OnChangeParameters(QLineEdit *sender) {
+  if (G.Running || !G.Drawn || (sender != pValueEdit && sender != qValueEdit))
+    return;
+  const bool isP = sender == pValueEdit;
+  double value = 0.0;
+  try {
+    value = EvaluateConstant(sender->text().toStdString());
+  } catch (const InputError &) {
+    SetButtonCaption(DrawItLines->text(), CaptionRed);
+    DrawItLines->repaint();
+    return;
+  }
+  // The range is that of the last read, which may have failed its checks with an infinite end.
+  const double low = G.FieldValues[isP ? FieldPMin : FieldQMin];
+  const double high = G.FieldValues[isP ? FieldPMax : FieldQMax];
+  const bool inRange = std::isfinite(value) && low <= value && value <= high;
+  // The other parameter, and this one when the value is refused, keep the pair in force.
+  Vector2 pq = G.ParamValue;
+  if (inRange)
+    pq[isP ? 0 : 1] = value;
+  SetParamValue(G, Map, pq);
+  RunForNewParameters();
+  // After the run, which clears the status bar of a non-linear problem: the refusal must stay
+  // readable.
+  if (!inRange)
+    InfoBar->showMessage(isP ? QStringLiteral("p must between bounds")
+                             : QStringLiteral("q must between bounds"));
+}
+
+bool TTandor::eventFilter(QObject *watched, QEvent *event) {
+  if (event->type() == QEvent::KeyRelease && (watched == pValueEdit || watched == qValueEdit) &&
+      !static_cast<QKeyEvent *>(event)->isAutoRepeat())
+    OnChangeParameters(static_cast<QLineEdit *>(watched));
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Status bar and beep
+
+bool TTandor::event(QEvent *event) {
+  // Qt would show every menu item's (empty) status tip in the status bar while the mouse runs
+  // through the menus, wiping a message the user has not read yet. The bar shows only what the
+  // program puts there.
+  if (event->type() == QEvent::StatusTip)
+    return true;
+  return QMainWindow::event(event);
+}
+
+void TTandor::ShowStatus(const std::string &text) {
+  InfoBar->showMessage(QString::fromStdString(text));
+}
+
+void TTandor::Beep() {
+  ++BeepCount;
+  QApplication::beep();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Files
+
+bool TTandor::WriteDataList(const std::string &path) {
+  G.DataList.assign(G.DataLines.begin(), G.DataLines.end());
+  try {
+    WriteDataFile(path, G.DataLines);
+  } catch (const std::exception &e) {
+    Dialogs->ShowError(this, QString::fromUtf8(e.what()));
+    return false;
+  }
+  G.Dirty = false;
+  return true;
+}
+
+void TTandor::Guarda() {
+  if (!G.Drawn || !G.Dirty || G.Running)
+    return;
+  if (G.FileName.empty()) {
+    GuardaComo();
+    return;
+  }
+  WriteDataList(G.FileName);
+}
+
+void TTandor::GuardaComo() {
+  if (!G.Drawn || G.Running)
+    return;
+  const QString name = Dialogs->AskSaveFileName(this);
+  if (name.isEmpty())
+    return;
+  G.FileName = name.toStdString();
+  WriteDataList(G.FileName);
+}
+
+void TTandor::Abrir() {
+  if (G.Running)
+    return;
+  const QString name = Dialogs->AskOpenFileName(this);
+  if (!name.isEmpty())
+    OpenDataFile(name);
+}
+
+void TTandor::OpenDataFile(const QString &path) {
+  if (G.Running)
+    return;
+  G.FileName = path.toStdString();
+  DataLineArray lines;
+  try {
+    // A file that is not a whole problem is refused before any field changes.
+    lines = ReadDataFile(G.FileName);
+  } catch (const std::exception &e) {
+    Dialogs->ShowError(this, QString::fromUtf8(e.what()));
+    return;
+  }
+  for (std::size_t i = 0; i < lines.size(); ++i)
+    Fields[i]->setText(QString::fromStdString(lines[i]));
+  Dibujala(DrawSender::OpenItem);
+  G.Dirty = false;
+  setWindowTitle(QFileInfo(path).fileName());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Printing
+
+void TTandor::OnPrint() {
+  if (!G.Drawn || G.Running)
+    return;
+  {
+    RunningGuard running(G);
+    QPrinter printer(QPrinter::HighResolution);
+    if (!Dialogs->SetUpPrinter(this, printer)) {
+      InfoBar->showMessage(QStringLiteral("Printing cancelled"));
+    } else if (const int copies = printer.copyCount(); copies >= 1) {
+      // The pages below are the copies; the printer must not multiply them again.
+      printer.setCopyCount(1);
+      printer.setPageOrientation(QPageLayout::Portrait);
+      QPainter painter;
+      if (!painter.begin(&printer)) {
+        const QString target =
+            printer.outputFileName().isEmpty() ? printer.printerName() : printer.outputFileName();
+        Dialogs->ShowError(this, QStringLiteral("Cannot print to %1.").arg(target));
+      } else {
+        const int W = painter.device()->width(), H = painter.device()->height();
+        QtCanvas canvas(painter);
+        for (int copy = 0; copy < copies; ++copy) {
+          // The picture on the screen, whatever a refused read has made of the fields.
+          DrawPrintedPage(canvas, W, H, Locus, Locus.LastMethod, G);
+          if (copy + 1 < copies)
+            printer.newPage();
+        }
+        painter.end();
+      }
+    }
+  }
+  Reloj->update();
+  CloseIfAskedDuringRun();
+}
+
+// ---------------------------------------------------------------------------------------------
+// Closing and the manual
+
+bool TTandor::CloseQueryClick() {
+  if (G.Running) {
+    // Letting the window go now would end the program when the run returns, without the
+    // question and with the unsaved problem. The run is stopped instead, and the close is asked
+    // again once it is over.
+    G.StopRequested = true;
+    CloseAfterRun = true;
+    return false;
+  }
+  if (G.Drawn && G.Dirty) {
+    switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
+    case WindowDialogs::Answer::No:
+      return true;
+    case WindowDialogs::Answer::Yes:
+      Guarda();
+      return !G.Dirty;
+    case WindowDialogs::Answer::Dismissed:
+      return false;
+    }
+  }
+  return true;
+}
+
+void TTandor::closeEvent(QCloseEvent *event) {
+  if (ClosingConfirmed || CloseQueryClick()) {
+    ClosingConfirmed = false;
+    event->accept();
+  } else {
+    event->ignore();
+  }
+}
+
+void TTandor::CloseIfAskedDuringRun() {
+  if (!CloseAfterRun)
+    return;
+  CloseAfterRun = false;
+  // From the event loop, not from here: the handler that started the run (Open, a drag) has to
+  // finish first, and the window must not close under a handler still on the stack.
+  QTimer::singleShot(0, this, [this] { close(); });
+}
+
+void TTandor::ExecuteQuit() {
+  if (G.Running)
+    return;
+  if (!CloseQueryClick())
+    return;
+  ClosingConfirmed = true;
+  close();
+}
+
+void TTandor::OpenManual() {
+  if (G.Running)
+    return;
+  auto *manual = new TManual1();
+  ManualWindow = manual;
+  ManualWindows.erase(std::remove_if(ManualWindows.begin(), ManualWindows.end(),
+                                     [](const QPointer<TManual1> &w) { return w.isNull(); }),
+                      ManualWindows.end());
+  ManualWindows.emplace_back(manual);
+  manual->show();
+}
+
+} // namespace tandor
