@@ -154,6 +154,9 @@ private:
       SetParameters(f, point.Parameters);
       const double e1[2] = {1, 0}, e2[2] = {0, 1};
       const double a = f.Evaluate(e1), b = f.Evaluate(e2);
+      // A coefficient beyond the range of a double (1E400 v) is infinite by the text itself.
+      if (!std::isfinite(a) || !std::isfinite(b))
+        continue;
       const double u = point.Values[0], v = point.Values[1];
       const double expected = a * u + b * v;
       const double actual = f.Evaluate(point.Values.data());
