@@ -34,8 +34,8 @@
 #include <thread>
 #include <vector>
 
-#include "ui/ManualWindow.h"
 #include "ui/MainWindow.h"
+#include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
 
 namespace tandor::testing {
