@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -20,12 +21,14 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/PrintedPage.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
+#include "ui/PointerReadout.h"
 #include "ui/QtCanvas.h"
 
 namespace tandor {
@@ -83,6 +86,8 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
   if (Window.PollHook)
     Window.PollHook();
   const auto now = std::chrono::steady_clock::now();
+  if (now - RunStart >= BusyAfter)
+    Window.ShowBusy();
   if (now - LastBreath >= BreathInterval) {
     QCoreApplication::processEvents();
     LastBreath = std::chrono::steady_clock::now();
@@ -100,7 +105,8 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   if (Picture.isNull())
     qFatal("Tandor: no memory for the 400 x 400 picture");
   Picture.fill(Qt::white);
-  setWindowTitle(QStringLiteral("Multiple locus"));
+  // "[*]" is where Qt shows the mark of unsaved changes.
+  setWindowTitle(QStringLiteral("Multiple locus[*]"));
 
   auto *client = new QWidget(this);
   client->setFixedSize(ClientWidth, StatusBarTop);
@@ -115,8 +121,19 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   InfoBar->setFixedHeight(StatusBarHeight);
   InfoBar->setFont(MakeFont({"MS Sans Serif", 13, true}));
   setStatusBar(InfoBar);
+  FileLineLabel = new QLabel(InfoBar);
+  FileLineLabel->setObjectName(QStringLiteral("FileLineLabel"));
+  InfoBar->addPermanentWidget(FileLineLabel);
+  BusySign = new QProgressBar(InfoBar);
+  BusySign->setObjectName(QStringLiteral("BusySign"));
+  BusySign->setRange(0, 0); // no share known: a moving sign
+  BusySign->setTextVisible(false);
+  BusySign->setFixedSize(60, 12);
+  BusySign->hide();
+  InfoBar->addPermanentWidget(BusySign);
 
   OnCreateForm();
+  UpdateActions();
   setFixedSize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
   move(278, 224);
 }
@@ -141,6 +158,12 @@ QLineEdit *TTandor::AddEdit(QWidget *client, DataLine line, int left, int top, i
   edit->setPalette(palette);
   edit->setProperty("Tag", static_cast<int>(line));
   Fields[line] = edit;
+  // Enter in any field is Draw It; during a run it does nothing, so that a key pressed to finish
+  // typing never stops the run.
+  connect(edit, &QLineEdit::returnPressed, this, [this] {
+    if (!G.Running)
+      Dibujala(DrawSender::Button);
+  });
   return edit;
 }
 
@@ -157,6 +180,7 @@ void TTandor::BuildControls(QWidget *client) {
   Reloj->setObjectName(QStringLiteral("Reloj"));
   Reloj->OnPaint = [this](QPainter &p) { OnPaintTandor(p); };
   Reloj->OnMouseMove = [this](Qt::MouseButtons, int x, int y) { OnMouseMoveDrawing(x, y); };
+  Reloj->OnMouseLeave = [this] { OnMouseLeaveDrawing(); };
 
   AddLabel(client, 3, 411, "x(u,v)=");
   xEdit = AddEdit(client, XLine, 50, 410, 496, "u");
@@ -210,16 +234,23 @@ void TTandor::BuildControls(QWidget *client) {
 
 void TTandor::BuildMenus() {
   QMenuBar *bar = menuBar();
-  FileMenu = bar->addMenu(QStringLiteral("File"));
+  // The menus' access keys (Alt+F, ...) underline their first letter; the texts stay as they are.
+  FileMenu = bar->addMenu(QStringLiteral("&File"));
   Open1 = FileMenu->addAction(QStringLiteral("Open..."), this, &TTandor::Abrir);
   Save1 = FileMenu->addAction(QStringLiteral("Save"), this, &TTandor::Guarda);
   SaveAs1 = FileMenu->addAction(QStringLiteral("Save As.."), this, &TTandor::GuardaComo);
   Print1 = FileMenu->addAction(QStringLiteral("Print..."), this, &TTandor::OnPrint);
   FileMenu->addSeparator();
   Exit1 = FileMenu->addAction(QStringLiteral("Exit"), this, &TTandor::ExecuteQuit);
+  // None of these is a key a line edit uses.
+  Open1->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+  Save1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  SaveAs1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+  Print1->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+  Exit1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
 
   // The standard edit actions work on whichever field has the focus, also during a run.
-  EditMenu = bar->addMenu(QStringLiteral("Edit"));
+  EditMenu = bar->addMenu(QStringLiteral("&Edit"));
   auto focusedEdit = [] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); };
   auto addEditAction = [&](const char *caption, const char *hint, QKeySequence::StandardKey key,
                            auto act) {
@@ -236,7 +267,7 @@ void TTandor::BuildMenus() {
   Copy1 = addEditAction("&Copy", "Copy", QKeySequence::Copy, [](QLineEdit *e) { e->copy(); });
   Paste1 = addEditAction("&Paste", "Paste", QKeySequence::Paste, [](QLineEdit *e) { e->paste(); });
 
-  MethodMenu = bar->addMenu(QStringLiteral("Method"));
+  MethodMenu = bar->addMenu(QStringLiteral("&Method"));
   MethodGroup = new QActionGroup(this);
   MethodGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
   auto addMethod = [&](const char *caption, int tag) {
@@ -252,8 +283,9 @@ void TTandor::BuildMenus() {
   TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
   Descent1->setChecked(true);
 
-  HelpMenu = bar->addMenu(QStringLiteral("Help"));
+  HelpMenu = bar->addMenu(QStringLiteral("&Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
+  Manual1->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 void TTandor::SetButtonCaption(const QString &caption, QColor colour) {
@@ -280,6 +312,7 @@ QAction *TTandor::MethodItem(int tag) const {
 void TTandor::InitWatch() {
   G.StopRequested = false;
   G.Running = true;
+  MethodGroup->setEnabled(false);
   SetButtonCaption(QStringLiteral("Stop"), CaptionRed);
   DrawItLines->repaint();
 }
@@ -287,12 +320,20 @@ void TTandor::InitWatch() {
 void TTandor::EndWatch() {
   G.StopRequested = false;
   G.Running = false;
+  MethodGroup->setEnabled(true);
+  BusySign->hide();
   SetButtonCaption(QStringLiteral("Draw It"), CaptionNavy);
   DrawItLines->repaint();
+  // A value typed into p or q during the run was not read; it is now, so that what the field
+  // shows is what the picture and a save use.
+  if (QLineEdit *typed = std::exchange(ParameterTypedInRun, nullptr))
+    QTimer::singleShot(0, this, [this, typed] { OnChangeParameters(typed); });
 }
 
 int TTandor::ReadForm() {
   InfoBar->clearMessage();
+  FileLineLabel->clear();
+  RefusedLine.reset();
   G.FieldTexts = {};
   DataLineArray texts;
   for (std::size_t i = 0; i < texts.size(); ++i)
@@ -308,7 +349,12 @@ void TTandor::Dibujala(DrawSender sender) {
     G.StopRequested = true;
     return;
   }
-  const int outcome = sender == DrawSender::None ? 1 : ReadForm();
+  int outcome = sender == DrawSender::None ? 1 : ReadForm();
+  if (outcome == 2)
+    ShowFailingField(sender);
+  // A stopped run left part of a picture: Draw It computes it again, changed fields or not.
+  if (outcome == 0 && sender == DrawSender::Button && LastRunStopped)
+    outcome = 1;
   if (outcome != 1)
     return;
   DataToLines(G);
@@ -318,17 +364,45 @@ void TTandor::Dibujala(DrawSender sender) {
     ComputeAndDraw();
   } catch (const std::exception &e) {
     // Only exhaustion of memory or the like gets here; the window must leave the running state.
+    LastRunStopped = true;
     EndWatch();
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
     CloseIfAskedDuringRun();
     return;
   }
+  LastRunStopped = G.StopRequested;
   EndWatch();
   RepaintPicture();
   G.Drawn = true;
+  PictureLow = G.DomainLow;
+  PictureHigh = G.DomainHigh;
   if (sender == DrawSender::Button)
     G.Dirty = true;
+  UpdateActions();
   CloseIfAskedDuringRun();
+}
+
+void TTandor::UpdateActions() {
+  for (QAction *action : {Save1, SaveAs1, Print1})
+    action->setEnabled(G.Drawn);
+  setWindowModified(G.Dirty);
+}
+
+void TTandor::ShowFailingField(DrawSender sender) {
+  if (!RefusedLine)
+    return;
+  QLineEdit *field = Fields[*RefusedLine];
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
+  if (sender == DrawSender::OpenItem)
+    FileLineLabel->setText(QStringLiteral("line %1 of %2")
+                               .arg(*RefusedLine + 1)
+                               .arg(QFileInfo(QString::fromStdString(G.FileName)).fileName()));
+}
+
+void TTandor::ShowBusy() {
+  if (BusySign->isHidden())
+    BusySign->show();
 }
 
 void TTandor::ComputeAndDraw() {
@@ -418,6 +492,33 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
     RepaintPicture();
     SiblingRepaint = false;
   }
+  ShowPointer(x, y);
+}
+
+void TTandor::ShowPointer(int x, int y) {
+  const Vector2 low = G.Drawn ? PictureLow : G.DomainLow;
+  const Vector2 high = G.Drawn ? PictureHigh : G.DomainHigh;
+  std::optional<Vector2> sibling;
+  if (G.SiblingShown)
+    sibling = PointOfPixel(G.PictureRect, low, high, G.SiblingPos[0], G.SiblingPos[1]);
+  const QString text =
+      QString::fromStdString(PointerReadout(PointOfPixel(G.PictureRect, low, high, x, y), sibling));
+  // A message of the program stays until it is replaced or cleared.
+  const QString shown = InfoBar->currentMessage();
+  if (!shown.isEmpty() && shown != PointerText)
+    return;
+  PointerText = text;
+  InfoBar->showMessage(text);
+}
+
+void TTandor::ClearPointer() {
+  if (!PointerText.isEmpty() && InfoBar->currentMessage() == PointerText)
+    InfoBar->clearMessage();
+  PointerText.clear();
+}
+
+void TTandor::OnMouseLeaveDrawing() {
+  ClearPointer();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -466,16 +567,30 @@ void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
   PintaCirculo(x, y);
   const Vector2 pq = square.ValueAt(x, y);
   SetParamValue(G, Map, pq);
-  pValueEdit->setText(FourSignificantDigits(pq[0]));
-  qValueEdit->setText(FourSignificantDigits(pq[1]));
+  SetFieldText(pValueEdit, FourSignificantDigits(pq[0]));
+  SetFieldText(qValueEdit, FourSignificantDigits(pq[1]));
   pValueEdit->repaint();
   qValueEdit->repaint();
   G.Dirty = true;
   RunForNewParameters();
+  UpdateActions();
+}
+
+void TTandor::SetFieldText(QLineEdit *field, const QString &text) {
+  field->setText(text);
+  // A field narrower than its text shows where the cursor is: the program's values from their
+  // first character.
+  field->setCursorPosition(0);
 }
 
 void TTandor::OnChangeParameters(QLineEdit *sender) {
-  if (G.Running || !G.Drawn || (sender != pValueEdit && sender != qValueEdit))
+  if (sender != pValueEdit && sender != qValueEdit)
+    return;
+  if (G.Running) {
+    ParameterTypedInRun = sender;
+    return;
+  }
+  if (!G.Drawn)
     return;
   const bool isP = sender == pValueEdit;
   double value = 0.0;
@@ -504,9 +619,13 @@ void TTandor::OnChangeParameters(QLineEdit *sender) {
 }
 
 bool TTandor::eventFilter(QObject *watched, QEvent *event) {
-  if (event->type() == QEvent::KeyRelease && (watched == pValueEdit || watched == qValueEdit) &&
-      !static_cast<QKeyEvent *>(event)->isAutoRepeat())
-    OnChangeParameters(static_cast<QLineEdit *>(watched));
+  if (event->type() == QEvent::KeyRelease && (watched == pValueEdit || watched == qValueEdit)) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    // Enter has already drawn the fields as they stand.
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!key->isAutoRepeat() && !enter)
+      OnChangeParameters(static_cast<QLineEdit *>(watched));
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -523,7 +642,12 @@ bool TTandor::event(QEvent *event) {
 }
 
 void TTandor::ShowStatus(const std::string &text) {
+  PointerText.clear();
   InfoBar->showMessage(QString::fromStdString(text));
+}
+
+void TTandor::RefusedAt(DataLine line) {
+  RefusedLine = line;
 }
 
 void TTandor::Beep() {
@@ -543,6 +667,7 @@ bool TTandor::WriteDataList(const std::string &path) {
     return false;
   }
   G.Dirty = false;
+  UpdateActions();
   return true;
 }
 
@@ -587,10 +712,11 @@ void TTandor::OpenDataFile(const QString &path) {
     return;
   }
   for (std::size_t i = 0; i < lines.size(); ++i)
-    Fields[i]->setText(QString::fromStdString(lines[i]));
+    SetFieldText(Fields[i], QString::fromStdString(lines[i]));
   Dibujala(DrawSender::OpenItem);
   G.Dirty = false;
-  setWindowTitle(QFileInfo(path).fileName());
+  setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*]"));
+  UpdateActions();
 }
 
 // ---------------------------------------------------------------------------------------------

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,7 @@ class QLineEdit;
 class QMenu;
 class QPainter;
 class QPrinter;
+class QProgressBar;
 class QStatusBar;
 class QToolButton;
 
@@ -45,15 +47,17 @@ public:
   explicit WindowRunControl(TTandor &window) : Window(window) {}
   bool ProcessEventsAndCheckStop() override;
   // A run starts with a fresh breath: a short one never stops for events at all.
-  void StartRun() { LastBreath = std::chrono::steady_clock::now(); }
+  void StartRun() { LastBreath = RunStart = std::chrono::steady_clock::now(); }
 
   // The solvers ask thousands of times per run; processing events that often would cost more
   // than the computation, so the window breathes at most this often.
   static constexpr std::chrono::milliseconds BreathInterval{15};
+  // A run longer than this shows that it is busy.
+  static constexpr std::chrono::milliseconds BusyAfter{500};
 
 private:
   TTandor &Window;
-  std::chrono::steady_clock::time_point LastBreath{};
+  std::chrono::steady_clock::time_point LastBreath{}, RunStart{};
 };
 
 class TTandor final : public QMainWindow, public ReadNotices {
@@ -101,6 +105,7 @@ public:
   // ReadNotices
   void ShowStatus(const std::string &text) override;
   void Beep() override;
+  void RefusedAt(DataLine line) override;
 
   bool MethodMenuEnabled() const;
   int MethodNumber() const { return Method; }
@@ -121,6 +126,8 @@ public:
   std::vector<QLabel *> Labels;
   QToolButton *DrawItLines = nullptr;
   QStatusBar *InfoBar = nullptr;
+  QLabel *FileLineLabel = nullptr;  // the line of an opened file that a read refused
+  QProgressBar *BusySign = nullptr; // shown while a long run goes on
   QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MethodMenu = nullptr, *HelpMenu = nullptr;
   QAction *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr;
   QAction *Exit1 = nullptr;
@@ -154,6 +161,14 @@ private:
   ParameterSquare Square() const;
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
+  void SetFieldText(QLineEdit *field, const QString &text);
+  void UpdateActions();
+  void ShowFailingField(DrawSender sender);
+  void OnMouseLeaveDrawing();
+  void ShowPointer(int x, int y);
+  void ClearPointer();
+  void ShowBusy();
+  friend class WindowRunControl;
 
   std::unique_ptr<WindowDialogs> Dialogs;
   WindowRunControl Control{*this};
@@ -163,6 +178,11 @@ private:
   bool CloseAfterRun = false;  // the window was closed during a run or a print
   bool SiblingRepaint = false; // the repaint under way shows or removes the sibling circle
   std::vector<QPointer<TManual1>> ManualWindows;
+  std::optional<DataLine> RefusedLine;      // of the last read, when it was refused
+  bool LastRunStopped = false;              // its picture is partial: Draw It runs again
+  QLineEdit *ParameterTypedInRun = nullptr; // p or q typed during a run, read once it ends
+  QString PointerText;                      // the readout the status bar shows, if any
+  Vector2 PictureLow{}, PictureHigh{};      // the domain the picture shows
 };
 
 // p or q as the fields show it: four decimals after rounding to four significant digits,

@@ -59,6 +59,13 @@ private:
   }
 };
 
+// The caption as the title bar shows it: Qt's mark of unsaved changes where the title asks for it.
+inline QString ShownCaption(const QWidget &window) {
+  QString title = window.windowTitle();
+  return title.replace(QStringLiteral("[*]"),
+                       window.isWindowModified() ? QStringLiteral("*") : QString());
+}
+
 class WindowTest : public ::testing::Test {
 protected:
   WindowTest() {
