@@ -91,10 +91,16 @@ public:
   std::string Expression(int depth) {
     if (depth == 0 || Random.Pick(5) == 0)
       return Leaf();
-    if (Random.Pick(3) == 0)
-      return Expression(depth - 1) + Function();
+    // Each draw is a statement of its own: the order in which the operands of + are evaluated
+    // is unspecified, and compilers differ. This is the order the recorded hashes were made in.
+    if (Random.Pick(3) == 0) {
+      const char function = Function();
+      return Expression(depth - 1) + function;
+    }
     // The right operand gets the larger share, so that values wait on the stack and spill.
-    return Expression(depth / 3) + Expression(depth - 1) + "+-*/"[Random.Pick(4)];
+    const char op = "+-*/"[Random.Pick(4)];
+    const std::string right = Expression(depth - 1);
+    return Expression(depth / 3) + right + op;
   }
 
 private:
