@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/BenchProblems.h"
 #include "formula/MapFunctions.h"
 #include "solvers/TriangleIntersection.h"
 
@@ -124,6 +125,26 @@ void BM_TrianglesPlainMap(benchmark::State &state, const Problem &problem) {
   WholeRun(state, map);
 }
 
+// The problems of tests/data on their own domains.
+void BM_TrianglesProblem(benchmark::State &state, const bench::NamedProblem *problem) {
+  Compiled compiled;
+  bench::CompileInto(compiled.map, *problem);
+  auto dib = std::make_unique<CalcDib>();
+  dib->SeedWith(7);
+  tandor::NeverStop never;
+  for (auto _ : state) {
+    dib->ComputeByTriangles(compiled, problem->low, problem->high, never);
+    benchmark::DoNotOptimize(dib->Segments().data());
+  }
+  Counters(state, *dib);
+}
+
+BENCHMARK_CAPTURE(BM_TrianglesProblem, KleinBottle, &bench::KleinBottle)
+    ->Name("BM_Triangles/KleinBottle")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrianglesProblem, Default, &bench::DefaultProblem)
+    ->Name("BM_Triangles/Default")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Triangles, fold, FoldProblem)
     ->Name("BM_Triangles/fold")
     ->Unit(benchmark::kMillisecond);
