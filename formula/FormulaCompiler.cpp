@@ -8,6 +8,7 @@
 #include "formula/ExecutableBlock.h"
 #include "formula/FunctionCodes.h"
 #include "formula/InputError.h"
+#include "formula/ValueReuse.h"
 
 namespace tandor {
 

@@ -2,6 +2,7 @@
 
 #include "formula/EvaluatorPlan.h"
 #include "formula/FormulaCompiler.h"
+#include "formula/ValueReuse.h"
 #include "formula/X87Sequences.h"
 
 namespace tandor {
@@ -22,11 +23,18 @@ constexpr std::size_t BytesPerToken = 192;
 class ValueProgram : public x87::Emitter {
 public:
   explicit ValueProgram(const TOCFunctDDDoubleSafe &f)
-      : Emitter(BytesPerToken * (f.Postfix.size() + 2)), F(f) {}
+      : Emitter(BytesPerToken * (f.Postfix.size() + 2) +
+                x87::ReuseRecordBytes * (f.Reuse()->Plan.FoldedValues.size() + 1)),
+        F(f) {}
 
   void Generate() {
+    const ReusePlan &plan = F.Reuse()->Plan;
+    const TOCFunctDDDoubleSafe *formula = &F;
+    const std::vector<FoldedNumber> folded = FoldByMachineCode({&formula, 1}, plan, Pass::Value);
     LoadBases(F.Constants.data(), nullptr);
-    Translate(*this, F.Postfix, Pass::Value);
+    OpenFrame(plan.SlotCount);
+    Translate(*this, F.Postfix, plan.Steps[0], Pass::Value);
+    Close(folded);
   }
 
 private:
@@ -54,6 +62,15 @@ private:
 
   // x -> -x.
   void Negate() { fchs(); }
+
+  // -> the subexpression's value, computed before or folded.
+  void Load(const ReuseStep &step) {
+    LoadExtended(step.kind == ReuseStep::LoadSaved ? SavedValue(step.Index)
+                                                   : FoldedValue(step.Index));
+  }
+
+  // x -> x, kept for its later occurrences.
+  void Save(int slot) { SaveTop(slot); }
 
   // x -> f(x)
   void Function(FunctionCode code) {
@@ -212,6 +229,7 @@ private:
 } // namespace
 
 void TOCFunctDDDoubleSafe::GenerateValueCode() {
+  ++CodeGeneration;
   // The derivative evaluator refers to the slots about to be resized: it is stale from here on.
   DerivativeEntry = nullptr;
   DerivativeBlock.reset();
@@ -219,6 +237,15 @@ void TOCFunctDDDoubleSafe::GenerateValueCode() {
   DerivativeSlots.assign(static_cast<std::size_t>(MaxStackDepth()) + 1, 0.0);
 
   const bool runnable = IsWellFormed(Postfix, VariableCount, Constants.size());
+  ReuseState.reset();
+  if (runnable) {
+    auto reuse = std::make_unique<FormulaReuse>();
+    reuse->ForPostfix = Postfix;
+    const PlanInput input = PlanInputOf(*this);
+    reuse->Plan = MakeReusePlan({&input, 1}, ReuseSubexpressions);
+    reuse->ReferenceValues = FoldByReference(*this, reuse->Plan, Pass::Value);
+    ReuseState = std::move(reuse);
+  }
   ValueEntry = x87::GenerateCode<ValueProgram>(*this, runnable, ValueCode, ValueBlock);
 }
 
