@@ -1,3 +1,5 @@
+// tandor-cli's entry (RunCli): picks the command and hands it the rest of the arguments.
+
 #include "cli/Cli.h"
 
 #include <iostream>

@@ -1,3 +1,5 @@
+// tandor-cli eval (RunEvalCommand): one formula compiled, evaluated and described.
+
 #include "cli/EvalCommand.h"
 
 #include <array>

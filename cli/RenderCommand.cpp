@@ -1,3 +1,6 @@
+// tandor-cli render (Render, InterruptControl): a data file read, one method run, its picture,
+// drawing and record list written.
+
 #include "cli/RenderCommand.h"
 
 #include <QIODevice>

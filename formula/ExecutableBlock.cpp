@@ -1,3 +1,5 @@
+// ExecutableBlock: pages of machine code, writable while filled and executable after.
+
 #include "formula/ExecutableBlock.h"
 
 #include <cstring>

@@ -1,3 +1,5 @@
+// TOCFunctDDDoubleSafe: the compile pipeline run stage by stage, and the calls into its code.
+
 #include "formula/FormulaCompiler.h"
 
 #include <algorithm>

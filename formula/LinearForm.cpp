@@ -1,3 +1,5 @@
+// CheckLinearForm: whether a postfix program is a u + b v + c, and its terms when it is.
+
 #include "formula/CompileContext.h"
 
 namespace tandor {

@@ -1,3 +1,5 @@
+// NormaliseFormula (Normaliser): the typed text put in one spelling before tokenising.
+
 #include "formula/CompileContext.h"
 
 namespace tandor {

@@ -1,3 +1,5 @@
+// CheckSyntax and the Parser: the token string checked and turned into postfix.
+
 #include <algorithm>
 #include <cmath>
 #include <cstddef>

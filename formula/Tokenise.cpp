@@ -1,3 +1,6 @@
+// The tokeniser: numbers, names and functions of the normalised text made into tokens and
+// operand slots.
+
 #include <algorithm>
 #include <charconv>
 #include <limits>

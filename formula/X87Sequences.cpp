@@ -1,3 +1,5 @@
+// Emitter: the x87 instruction sequences both evaluators share.
+
 #include "formula/X87Sequences.h"
 
 #include <utility>

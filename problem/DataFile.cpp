@@ -1,3 +1,5 @@
+// ReadDataFile and WriteDataFile: the thirteen lines from and to a file, checked on the way in.
+
 #include "problem/DataFile.h"
 
 #include <fcntl.h>

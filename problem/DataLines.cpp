@@ -1,3 +1,5 @@
+// FormatDataNumber and DataToLines: the numbers of a problem written as the data file's lines.
+
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
@@ -82,13 +84,13 @@ std::string FormatDataNumber(double value) {
 
 void DataToLines(Glob &glob) {
   for (int i = 0; i < 3; ++i)
-    glob.DataLines[i] = glob.FormulaTexts[i];
-  const double numbers[10] = {glob.DomainLow[0],  glob.DomainHigh[0], glob.DomainLow[1],
-                              glob.DomainHigh[1], glob.ParamLow[0],   glob.ParamHigh[0],
-                              glob.ParamLow[1],   glob.ParamHigh[1],  glob.ParamValue[0],
-                              glob.ParamValue[1]};
-  for (int i = 0; i < 10; ++i)
-    glob.DataLines[3 + i] = FormatDataNumber(numbers[i]);
+    glob.DataLines[XLine + i] = glob.FormulaTexts[i];
+  const double numbers[FieldValueCount] = {
+      glob.DomainLow[0],  glob.DomainHigh[0], glob.DomainLow[1], glob.DomainHigh[1],
+      glob.ParamLow[0],   glob.ParamHigh[0],  glob.ParamLow[1],  glob.ParamHigh[1],
+      glob.ParamValue[0], glob.ParamValue[1]};
+  for (int i = 0; i < FieldValueCount; ++i)
+    glob.DataLines[UMinLine + i] = FormatDataNumber(numbers[i]);
 }
 
 } // namespace tandor

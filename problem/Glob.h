@@ -14,11 +14,45 @@
 
 namespace tandor {
 
+class MapFunctions;
+
+// The thirteen lines of a problem, in the order of the window's fields and of a data file.
+enum DataLine : int {
+  XLine,
+  YLine,
+  ZLine,
+  UMinLine,
+  UMaxLine,
+  VMinLine,
+  VMaxLine,
+  PMinLine,
+  PMaxLine,
+  QMinLine,
+  QMaxLine,
+  PValueLine,
+  QValueLine,
+};
 inline constexpr int DataLineCount = 13;
 using DataLineArray = std::array<std::string, DataLineCount>;
-// Positions of the parameter values among the thirteen lines.
-inline constexpr int PValueLine = 11;
-inline constexpr int QValueLine = 12;
+
+// The ten values of a read, as FieldValues holds them: the lines from uMin on, evaluated.
+enum FieldValue : int {
+  FieldUMin,
+  FieldUMax,
+  FieldVMin,
+  FieldVMax,
+  FieldPMin,
+  FieldPMax,
+  FieldQMin,
+  FieldQMax,
+  FieldP,
+  FieldQ,
+};
+inline constexpr int FieldValueCount = 10;
+
+constexpr FieldValue ValueOfLine(DataLine line) {
+  return FieldValue(line - UMinLine);
+}
 
 struct Glob {
   Glob(); // start-up values, and DataLines built from them
@@ -29,7 +63,9 @@ struct Glob {
   Vector2 DomainHigh{2 * std::numbers::pi, std::numbers::pi};
   Vector2 ParamLow{0.0, 0.0};
   Vector2 ParamHigh{2.0, std::numbers::pi};
-  Vector2 ParamValue{1.0, 0.0}; // always the p, q last given to the compiled functions
+  // The one place of (p, q): always the pair last given to the compiled functions
+  // (SetParamValue does both).
+  Vector2 ParamValue{1.0, 0.0};
 
   // Derived by a successful read.
   Vector2 DomainHalf{};
@@ -47,7 +83,8 @@ struct Glob {
 
   // What the window's fields held at the last read, and what they evaluated to.
   DataLineArray FieldTexts;
-  std::array<double, 10> FieldValues{}; // uMin, uMax, vMin, vMax, pMin, pMax, qMin, qMax, p, q
+  // Indexed by FieldValue. Its p and q are those the read found; the pair in force is ParamValue.
+  std::array<double, FieldValueCount> FieldValues{};
   bool IsLinear = false;
 
   bool Drawn = false;
@@ -58,7 +95,7 @@ struct Glob {
   // The picture and the parameter square.
   PixelRect PictureRect{0, 0, 400, 400};
   PixelRect ParameterRect{0, 0, 128, 128};
-  std::array<int32_t, 2> CirclePos{64, 128};
+  std::array<int32_t, 2> CirclePos{64, 128}; // where the parameter square shows its circle
   bool SiblingShown = false;
   std::array<int32_t, 2> SiblingPos{0, 0};
 
@@ -66,6 +103,9 @@ struct Glob {
   std::string FileName; // at most 255 characters
   std::vector<std::string> DataList;
 };
+
+// Gives (p, q) to the three compiled functions and makes it the pair in force, ParamValue.
+void SetParamValue(Glob &glob, MapFunctions &map, const Vector2 &pq);
 
 // Sets DataLines from FormulaTexts, the domain, the parameter ranges and the parameter values.
 void DataToLines(Glob &glob);

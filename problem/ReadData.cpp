@@ -1,3 +1,6 @@
+// ReadData (ReadSteps): the thirteen texts evaluated, checked and compiled, in the order whose
+// first failure is the message the user sees.
+
 #include "problem/ReadData.h"
 
 #include <cmath>
@@ -7,12 +10,6 @@
 namespace tandor {
 
 namespace {
-
-// Positions in the thirteen texts, and in the ten values (which start at uMin).
-enum Line { X, Y, Z, UMin, UMax, VMin, VMax, PMin, PMax, QMin, QMax, PValue, QValue };
-constexpr int Value(Line line) {
-  return line - UMin;
-}
 
 const char *const RangeMessages[] = {
     "The minimum of 'u' must be less than its maximum",
@@ -25,17 +22,15 @@ const char *const RangeMessages[] = {
 // can trace, and could not be written into a data file and read back: it fails the test of its
 // own variable. Between finite ends p and q are finite too. Written so that a value that is not
 // a number fails the comparison it takes part in.
-void CheckValues(const std::array<double, 10> &values) {
+void CheckValues(const std::array<double, FieldValueCount> &values) {
   for (int k = 0; k < 4; ++k) {
     const double low = values[2 * k], high = values[2 * k + 1];
     if (!(std::isfinite(low) && std::isfinite(high) && low < high))
       throw InputError(RangeMessages[k]);
   }
-  if (!(values[Value(PMin)] <= values[Value(PValue)] &&
-        values[Value(PValue)] <= values[Value(PMax)]))
+  if (!(values[FieldPMin] <= values[FieldP] && values[FieldP] <= values[FieldPMax]))
     throw InputError("p must be between its min and its max");
-  if (!(values[Value(QMin)] <= values[Value(QValue)] &&
-        values[Value(QValue)] <= values[Value(QMax)]))
+  if (!(values[FieldQMin] <= values[FieldQ] && values[FieldQ] <= values[FieldQMax]))
     throw InputError("q must be between its min and its max");
 }
 
@@ -60,59 +55,59 @@ public:
     EvaluateBounds();
     CheckValues(glob.FieldValues);
     const auto &v = glob.FieldValues;
-    glob.DomainLow = {v[Value(UMin)], v[Value(VMin)]};
-    glob.DomainHigh = {v[Value(UMax)], v[Value(VMax)]};
+    glob.DomainLow = {v[FieldUMin], v[FieldVMin]};
+    glob.DomainHigh = {v[FieldUMax], v[FieldVMax]};
     CompileX();
-    CompileOther(Y);
-    CompileOther(Z);
+    CompileOther(YLine);
+    CompileOther(ZLine);
     StoreProblem();
     return result;
   }
 
 private:
-  void NoteChange(Line line) {
+  void NoteChange(DataLine line) {
     if (!glob.Drawn || glob.FieldTexts[line] != glob.DataLines[line])
       result = 1;
   }
 
   // Every value is read before any is checked.
   void EvaluateBounds() {
-    for (int line = UMin; line <= QValue; ++line) {
+    for (int line = UMinLine; line <= QValueLine; ++line) {
       glob.FieldTexts[line] = TrimField(fields[line]);
-      glob.FieldValues[Value(Line(line))] = EvaluateConstant(glob.FieldTexts[line]);
-      NoteChange(Line(line));
+      glob.FieldValues[ValueOfLine(DataLine(line))] = EvaluateConstant(glob.FieldTexts[line]);
+      NoteChange(DataLine(line));
     }
   }
 
-  double P() const { return glob.FieldValues[Value(PValue)]; }
-  double Q() const { return glob.FieldValues[Value(QValue)]; }
+  double P() const { return glob.FieldValues[FieldP]; }
+  double Q() const { return glob.FieldValues[FieldQ]; }
 
   void CompileX() {
-    glob.FieldTexts[X] = TrimField(fields[X]);
+    glob.FieldTexts[XLine] = TrimField(fields[XLine]);
     bool linear = true;
-    CompileFunction(map[0], glob.FieldTexts[X], linear, P(), Q());
+    CompileFunction(map[0], glob.FieldTexts[XLine], linear, P(), Q());
     glob.LinearTerms = map[0].LinearTerms;
     if (!linear)
       notices.ShowStatus(NotLinearNotice);
     else if (!ComputeLinearDirection(glob, map))
       throw InputError(AlmostConstantMessage);
-    NoteChange(X);
+    NoteChange(XLine);
     glob.IsLinear = linear;
   }
 
-  void CompileOther(Line line) {
+  void CompileOther(DataLine line) {
     glob.FieldTexts[line] = TrimField(fields[line]);
     bool linear = false;
-    CompileFunction(map[line], glob.FieldTexts[line], linear, P(), Q());
+    CompileFunction(map[line - XLine], glob.FieldTexts[line], linear, P(), Q());
     NoteChange(line);
   }
 
   void StoreProblem() {
     const auto &v = glob.FieldValues;
     for (int c = 0; c < 3; ++c)
-      glob.FormulaTexts[c] = glob.FieldTexts[c];
-    glob.ParamLow = {v[Value(PMin)], v[Value(QMin)]};
-    glob.ParamHigh = {v[Value(PMax)], v[Value(QMax)]};
+      glob.FormulaTexts[c] = glob.FieldTexts[XLine + c];
+    glob.ParamLow = {v[FieldPMin], v[FieldQMin]};
+    glob.ParamHigh = {v[FieldPMax], v[FieldQMax]};
     glob.ParamValue = {P(), Q()};
     for (int i = 0; i < 2; ++i) {
       glob.DomainHalf[i] = (glob.DomainHigh[i] - glob.DomainLow[i]) / 2;

@@ -1,3 +1,5 @@
+// TTandorR2R3: the Descent tracer's residual, Jacobian, descent and walk along the locus.
+
 #include "solvers/DescentTracer.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// TImplicitCurve4D: the Gradual Descent tracer's projection, descent and walk.
+
 #include "solvers/GradualDescentTracer.h"
 
 #include <algorithm>

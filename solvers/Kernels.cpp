@@ -1,3 +1,5 @@
+// The tracers' small kernels: Cross4, FloorIndex, MinimumNormCorrection.
+
 #include "solvers/Kernels.h"
 
 #include <climits>

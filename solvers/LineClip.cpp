@@ -1,3 +1,5 @@
+// ClipToRect and DrawSegment: segments cut to the rectangle a canvas can show, with a margin.
+
 #include "solvers/LineClip.h"
 
 #include <cmath>

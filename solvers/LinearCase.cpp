@@ -1,3 +1,5 @@
+// LinearCase: the linear case's residual, inside test and store, and its sibling lookup.
+
 #include "solvers/LinearCase.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// TImplicitCurveLine3D: the linear case's start search and walk.
+
 #include "solvers/LinearCaseTracer.h"
 
 #include <algorithm>

@@ -1,3 +1,5 @@
+// LocusSolvers: the four methods behind one dispatch, and the method in force.
+
 #include "solvers/LocusRun.h"
 
 namespace tandor {

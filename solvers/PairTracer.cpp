@@ -1,3 +1,5 @@
+// PairTracer: the coarse cells of D, their sample boxes and the pairs of cells worth a descent.
+
 #include "solvers/PairTracer.h"
 
 #include <algorithm>

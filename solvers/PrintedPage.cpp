@@ -1,7 +1,11 @@
+// PageLayout, the line-breaking writer, PrintData and DrawPrintedPage: the printed page.
+
 #include "solvers/PrintedPage.h"
 
 #include <algorithm>
 #include <cctype>
+
+#include "solvers/TraceDrawing.h"
 
 namespace tandor {
 
@@ -197,6 +201,22 @@ void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
     y += h;
   }
   canvas.TextOut(L, y, "p = " + d[11] + ",  q = " + d[12]);
+}
+
+void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers &locus,
+                     LocusMethod method, Glob &glob) {
+  const PixelRect sq = PageLayout::For(pageWidth, pageHeight).Square;
+  canvas.SetClipRect(sq);
+  canvas.SetBrush(White);
+  locus.Draw(method, canvas, sq, false, glob);
+  canvas.ClearClip();
+  canvas.SetPen(Black, std::max(1, PenWidthFor(sq)), PenMode::Copy);
+  canvas.MoveTo(sq.Left, sq.Top);
+  canvas.LineTo(sq.Right, sq.Top);
+  canvas.LineTo(sq.Right, sq.Bottom);
+  canvas.LineTo(sq.Left, sq.Bottom);
+  canvas.LineTo(sq.Left, sq.Top);
+  PrintData(canvas, sq, glob.DataLines, glob.FileName);
 }
 
 } // namespace tandor

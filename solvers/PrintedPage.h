@@ -1,13 +1,15 @@
 #pragma once
-// The printed page: its layout, the title and file line, and the problem's text written with
-// long formulas broken at sensible places. Written against Canvas so the same code prints on a
-// QPrinter and runs in tests on a recording canvas.
+// The printed page (PageLayout, PrintData, DrawPrintedPage): its layout, the locus in its framed
+// square, the title and file line, and the problem's text written with long formulas broken at
+// sensible places. Written against Canvas so the same code prints on a QPrinter and draws in
+// tandor-cli and in tests on any canvas.
 
 #include <string>
 #include <string_view>
 
 #include "problem/Glob.h"
 #include "solvers/Canvas.h"
+#include "solvers/LocusRun.h"
 
 namespace tandor {
 
@@ -32,5 +34,11 @@ void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelR
 // square of a PageLayout.
 void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &dataLines,
                std::string_view fileName);
+
+// One page of pageWidth x pageHeight (printer pixels): the result of method drawn into the
+// page's square on white, as on a printer (no sibling rows), the square framed in black, then
+// the problem's text (the DataLines and FileName of glob) by PrintData.
+void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers &locus,
+                     LocusMethod method, Glob &glob);
 
 } // namespace tandor

@@ -1,3 +1,5 @@
+// PixelMapping and the trace drawing: stored point pairs as pixels, segments and sibling rows.
+
 #include "solvers/TraceDrawing.h"
 
 #include <algorithm>

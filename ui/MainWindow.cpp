@@ -1,3 +1,5 @@
+// TTandor: the main window's controls, menus, runs, drags, files and printing.
+
 #include "ui/MainWindow.h"
 
 #include <QAction>
@@ -22,7 +24,6 @@
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/PrintedPage.h"
-#include "solvers/TraceDrawing.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
 #include "ui/QtCanvas.h"
@@ -53,15 +54,6 @@ public:
 private:
   Glob &G;
 };
-
-// The parameter at fraction of the way from low to high, computed as the drag always has; across
-// a range wider than the largest double that overflows, and the point is then taken between the
-// ends without their difference, so that no infinite p or q reaches the methods or a data file.
-double PointOfRange(double computed, double low, double high, double fraction) {
-  if (std::isfinite(computed))
-    return computed;
-  return std::clamp(low * (1 - fraction) + high * fraction, low, high);
-}
 
 } // namespace
 
@@ -138,7 +130,7 @@ TTandor::~TTandor() {
     delete manual.data();
 }
 
-QLineEdit *TTandor::AddEdit(QWidget *client, int tag, int left, int top, int width,
+QLineEdit *TTandor::AddEdit(QWidget *client, DataLine line, int left, int top, int width,
                             const char *text) {
   auto *edit = new QLineEdit(QString::fromUtf8(text), client);
   edit->setGeometry(left, top, width, 20);
@@ -147,8 +139,8 @@ QLineEdit *TTandor::AddEdit(QWidget *client, int tag, int left, int top, int wid
   QPalette palette = edit->palette();
   palette.setColor(QPalette::Base, QApplication::palette().color(QPalette::ToolTipBase));
   edit->setPalette(palette);
-  edit->setProperty("Tag", tag);
-  Fields[static_cast<std::size_t>(tag)] = edit;
+  edit->setProperty("Tag", static_cast<int>(line));
+  Fields[line] = edit;
   return edit;
 }
 
@@ -167,23 +159,23 @@ void TTandor::BuildControls(QWidget *client) {
   Reloj->OnMouseMove = [this](Qt::MouseButtons, int x, int y) { OnMouseMoveDrawing(x, y); };
 
   AddLabel(client, 3, 411, "x(u,v)=");
-  xEdit = AddEdit(client, 0, 50, 410, 496, "u");
+  xEdit = AddEdit(client, XLine, 50, 410, 496, "u");
   AddLabel(client, 3, 436, "y(u,v)=");
-  yEdit = AddEdit(client, 1, 50, 435, 496, "v(v^2 - p)");
+  yEdit = AddEdit(client, YLine, 50, 435, 496, "v(v^2 - p)");
   AddLabel(client, 3, 460, "z(u,v)=");
-  zEdit = AddEdit(client, 2, 50, 460, 496, "v(u+v^4- pv^2)");
-  uMinEdit = AddEdit(client, 3, 50, 487, 40, "-1");
+  zEdit = AddEdit(client, ZLine, 50, 460, 496, "v(u+v^4- pv^2)");
+  uMinEdit = AddEdit(client, UMinLine, 50, 487, 40, "-1");
   AddLabel(client, 94, 487, "< u <");
-  uMaxEdit = AddEdit(client, 4, 128, 487, 40, "1");
-  vMinEdit = AddEdit(client, 5, 288, 487, 40, "-1");
+  uMaxEdit = AddEdit(client, UMaxLine, 128, 487, 40, "1");
+  vMinEdit = AddEdit(client, VMinLine, 288, 487, 40, "-1");
   AddLabel(client, 331, 487, "< v <");
-  vMaxEdit = AddEdit(client, 6, 365, 487, 40, "1");
-  pMinEdit = AddEdit(client, 7, 422, 42, 40, "0");
+  vMaxEdit = AddEdit(client, VMaxLine, 365, 487, 40, "1");
+  pMinEdit = AddEdit(client, PMinLine, 422, 42, 40, "0");
   AddLabel(client, 463, 43, "< p <");
-  pMaxEdit = AddEdit(client, 8, 497, 42, 40, "2");
-  qMinEdit = AddEdit(client, 9, 422, 67, 40, "0");
+  pMaxEdit = AddEdit(client, PMaxLine, 497, 42, 40, "2");
+  qMinEdit = AddEdit(client, QMinLine, 422, 67, 40, "0");
   AddLabel(client, 463, 68, "< q <");
-  qMaxEdit = AddEdit(client, 10, 497, 67, 40, "pi");
+  qMaxEdit = AddEdit(client, QMaxLine, 497, 67, 40, "pi");
 
   Parametros = new PaintBox(client, 416, 104, 128, 128);
   Parametros->setObjectName(QStringLiteral("Parametros"));
@@ -193,14 +185,16 @@ void TTandor::BuildControls(QWidget *client) {
   };
 
   AddLabel(client, 415, 242, "p =");
-  pValueEdit = AddEdit(client, 11, 437, 242, 35, "1");
+  pValueEdit = AddEdit(client, PValueLine, 437, 242, 35, "1");
   AddLabel(client, 487, 242, "q =");
-  qValueEdit = AddEdit(client, 12, 509, 242, 35, "0");
+  qValueEdit = AddEdit(client, QValueLine, 509, 242, 35, "0");
   pValueEdit->installEventFilter(this);
   qValueEdit->installEventFilter(this);
 
   // Tab order: the fields in the order of the problem, but q's value before p's.
-  static constexpr int TabOrder[] = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 12, 11};
+  static constexpr DataLine TabOrder[] = {XLine,    YLine,      ZLine,     UMinLine, UMaxLine,
+                                          VMinLine, VMaxLine,   PMinLine,  PMaxLine, QMinLine,
+                                          QMaxLine, QValueLine, PValueLine};
   for (std::size_t i = 0; i + 1 < std::size(TabOrder); ++i)
     QWidget::setTabOrder(Fields[TabOrder[i]], Fields[TabOrder[i + 1]]);
 
@@ -345,7 +339,8 @@ void TTandor::ComputeAndDraw() {
     QPainter painter(&Picture);
     QtCanvas canvas(painter);
     canvas.SetBrush(White);
-    Locus.Draw(method, canvas, G.PictureRect, true, G);
+    // A result of millions of segments takes seconds to draw; Stop ends that too.
+    Locus.Draw(method, canvas, G.PictureRect, true, G, &Control);
   }
   G.SiblingShown = false;
   if (!G.IsLinear)
@@ -413,13 +408,9 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
   G.SiblingShown = false;
   // Before the first run no method has anything to look up.
   if (G.Drawn && y >= 0 && y <= G.PictureRect.Bottom) {
+    // The method that drew the picture answers, whatever a refused read has made of the fields.
     int sx = 0, sy = 0;
-    bool found = false;
-    if (G.IsLinear)
-      found = FindLinearSibling(Locus.Linear, x, y, sx, sy);
-    else if (Method == 0 || Method == 1)
-      found = Locus.FindSibling(x, y, sx, sy);
-    if (found)
+    if (Locus.FindSibling(x, y, sx, sy))
       DrawLittleCircle(sx, sy);
   }
   if (wasShown || G.SiblingShown) {
@@ -433,7 +424,7 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
 // The parameter square
 
 void TTandor::PintaCirculo(int x, int y) {
-  PaintedCircle = {x, y};
+  G.CirclePos = {x, y};
   Parametros->repaint();
 }
 
@@ -442,30 +433,17 @@ void TTandor::OnPainParameters(QPainter &painter) {
   canvas.SetBrush(White);
   canvas.FillRect(G.ParameterRect);
   canvas.SetPen(Rgb{255, 0, 0}, 1, PenMode::Copy);
-  const int x = PaintedCircle[0], y = PaintedCircle[1];
+  const int x = G.CirclePos[0], y = G.CirclePos[1];
   canvas.Ellipse(x - 3, y - 3, x + 3, y + 3);
 }
 
-void TTandor::AdjustCircleToParameters() {
-  const double pSpan = G.ParamHigh[0] - G.ParamLow[0];
-  const double qSpan = G.ParamHigh[1] - G.ParamLow[1];
-  const double x = std::nearbyint((G.ParamValue[0] - G.ParamLow[0]) * 128.0 / pSpan);
-  const double y = 128.0 - std::nearbyint((G.ParamValue[1] - G.ParamLow[1]) * 128.0 / qSpan);
-  if (!std::isfinite(x) || !std::isfinite(y))
-    return;
-  const int ix = static_cast<int>(std::clamp(x, -1e6, 1e6));
-  const int iy = static_cast<int>(std::clamp(y, -1e6, 1e6));
-  PintaCirculo(ix, iy);
-  G.CirclePos = {ix, iy};
+ParameterSquare TTandor::Square() const {
+  return {G.ParameterRect, G.ParamLow, G.ParamHigh};
 }
 
-void TTandor::ApplyDraggedOrTypedParameters(double p, double q) {
-  Map.SetParameters(p, q);
-  G.ParamValue = {p, q};
-  // The typed fields test against these and give them back as the pair in force, so they must
-  // follow the circle too.
-  G.FieldValues[8] = p;
-  G.FieldValues[9] = q;
+void TTandor::AdjustCircleToParameters() {
+  if (const auto pixel = Square().PixelOf(G.ParamValue))
+    PintaCirculo((*pixel)[0], (*pixel)[1]);
 }
 
 void TTandor::RunForNewParameters() {
@@ -482,21 +460,18 @@ void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
     return;
   if (x == G.CirclePos[0] && y == G.CirclePos[1])
     return;
-  if (!(0 < x && x < 128 && 0 < y && y < 128))
+  const ParameterSquare square = Square();
+  if (!square.Inside(x, y))
     return;
   PintaCirculo(x, y);
-  const double p = PointOfRange(G.ParamLow[0] + (G.ParamHigh[0] - G.ParamLow[0]) * x / 128.0,
-                                G.ParamLow[0], G.ParamHigh[0], x / 128.0);
-  const double q = PointOfRange(G.ParamHigh[1] - (G.ParamHigh[1] - G.ParamLow[1]) * y / 128.0,
-                                G.ParamLow[1], G.ParamHigh[1], 1 - y / 128.0);
-  ApplyDraggedOrTypedParameters(p, q);
-  pValueEdit->setText(FourSignificantDigits(p));
-  qValueEdit->setText(FourSignificantDigits(q));
+  const Vector2 pq = square.ValueAt(x, y);
+  SetParamValue(G, Map, pq);
+  pValueEdit->setText(FourSignificantDigits(pq[0]));
+  qValueEdit->setText(FourSignificantDigits(pq[1]));
   pValueEdit->repaint();
   qValueEdit->repaint();
   G.Dirty = true;
   RunForNewParameters();
-  G.CirclePos = {x, y};
 }
 
 void TTandor::OnChangeParameters(QLineEdit *sender) {
@@ -511,13 +486,15 @@ void TTandor::OnChangeParameters(QLineEdit *sender) {
     DrawItLines->repaint();
     return;
   }
-  const std::size_t low = isP ? 4 : 6, high = isP ? 5 : 7, slot = isP ? 8 : 9;
-  // The range may come from a read that failed its checks, with an infinite end.
-  const bool inRange =
-      std::isfinite(value) && G.FieldValues[low] <= value && value <= G.FieldValues[high];
+  // The range is that of the last read, which may have failed its checks with an infinite end.
+  const double low = G.FieldValues[isP ? FieldPMin : FieldQMin];
+  const double high = G.FieldValues[isP ? FieldPMax : FieldQMax];
+  const bool inRange = std::isfinite(value) && low <= value && value <= high;
+  // The other parameter, and this one when the value is refused, keep the pair in force.
+  Vector2 pq = G.ParamValue;
   if (inRange)
-    G.FieldValues[slot] = value;
-  ApplyDraggedOrTypedParameters(G.FieldValues[8], G.FieldValues[9]);
+    pq[isP ? 0 : 1] = value;
+  SetParamValue(G, Map, pq);
   RunForNewParameters();
   // After the run, which clears the status bar of a non-linear problem: the refusal must stay
   // readable.
@@ -638,21 +615,10 @@ void TTandor::OnPrint() {
         Dialogs->ShowError(this, QStringLiteral("Cannot print to %1.").arg(target));
       } else {
         const int W = painter.device()->width(), H = painter.device()->height();
-        const PageLayout page = PageLayout::For(W, H);
-        const PixelRect &sq = page.Square;
         QtCanvas canvas(painter);
         for (int copy = 0; copy < copies; ++copy) {
-          canvas.SetClipRect(sq);
-          canvas.SetBrush(White);
-          Locus.Draw(MethodInForce(G, Method), canvas, sq, false, G);
-          canvas.ClearClip();
-          canvas.SetPen(Black, std::max(1, PenWidthFor(sq)), PenMode::Copy);
-          canvas.MoveTo(sq.Left, sq.Top);
-          canvas.LineTo(sq.Right, sq.Top);
-          canvas.LineTo(sq.Right, sq.Bottom);
-          canvas.LineTo(sq.Left, sq.Bottom);
-          canvas.LineTo(sq.Left, sq.Top);
-          PrintData(canvas, sq, G.DataLines, G.FileName);
+          // The picture on the screen, whatever a refused read has made of the fields.
+          DrawPrintedPage(canvas, W, H, Locus, Locus.LastMethod, G);
           if (copy + 1 < copies)
             printer.newPage();
         }

@@ -18,6 +18,7 @@
 #include "problem/ReadData.h"
 #include "solvers/LocusRun.h"
 #include "solvers/RunControl.h"
+#include "ui/ParameterSquare.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -141,16 +142,16 @@ private:
   void OnCreateForm();
   void BuildControls(QWidget *client);
   void BuildMenus();
-  QLineEdit *AddEdit(QWidget *client, int tag, int left, int top, int width, const char *text);
+  QLineEdit *AddEdit(QWidget *client, DataLine line, int left, int top, int width,
+                     const char *text);
   void AddLabel(QWidget *client, int left, int top, const char *text);
   void SetButtonCaption(const QString &caption, QColor colour);
   void ComputeAndDraw();
-  void RunMethodWithoutRead();
   bool WriteDataList(const std::string &path);
   QAction *MethodItem(int tag) const;
   void DrawSiblingCircle(QPainter &painter) const;
   void RepaintPicture();
-  void ApplyDraggedOrTypedParameters(double p, double q);
+  ParameterSquare Square() const;
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
 
@@ -158,7 +159,6 @@ private:
   WindowRunControl Control{*this};
   QActionGroup *MethodGroup = nullptr;
   int Method = 0;
-  std::array<int, 2> PaintedCircle{64, 128}; // where the square shows its circle
   bool ClosingConfirmed = false;
   bool CloseAfterRun = false;  // the window was closed during a run or a print
   bool SiblingRepaint = false; // the repaint under way shows or removes the sibling circle

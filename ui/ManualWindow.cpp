@@ -1,3 +1,5 @@
+// TManual1: the manual window.
+
 #include "ui/ManualWindow.h"
 
 #include <QCloseEvent>

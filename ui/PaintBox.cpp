@@ -1,3 +1,5 @@
+// PaintBox: a box that hands its painting and mouse moves to its owner.
+
 #include "ui/PaintBox.h"
 
 namespace tandor {

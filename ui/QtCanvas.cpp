@@ -1,3 +1,5 @@
+// QtCanvas: Canvas on a QPainter.
+
 #include "ui/QtCanvas.h"
 
 #include <QFontDatabase>

@@ -1,3 +1,5 @@
+// QtWindowDialogs: the window's questions asked with Qt's dialogs.
+
 #include "ui/WindowDialogs.h"
 
 #include <QFileDialog>

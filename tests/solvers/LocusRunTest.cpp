@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "common/FoldProblem.h"
 #include "common/RecordingCanvas.h"
 #include "solvers/LocusRun.h"
 
@@ -31,16 +32,7 @@ TEST(LocusRun, TheMethodInForce) {
 TEST(LocusRun, DescentComputesDrawsAndAnswersTheSiblingDisplay) {
   Glob glob;
   MapFunctions map;
-  const char *texts[3] = {"u^2", "v", "u^3 - u v"};
-  for (int c = 0; c < 3; ++c) {
-    bool linear = false;
-    std::string message;
-    map[c].Compile(texts[c], "uv", "pq", linear, message);
-    ASSERT_EQ(message, "");
-  }
-  glob.DomainLow = {-1, -1};
-  glob.DomainHigh = {1, 1};
-  glob.PixelLength = 0.005L;
+  testing::SetUpFold(glob, map);
 
   LocusSolvers solvers;
   solvers.Linear.LinearTrace.resize(3);

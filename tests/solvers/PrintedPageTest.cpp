@@ -4,8 +4,12 @@
 #include <gtest/gtest.h>
 #include <string>
 
+#include "common/FoldProblem.h"
 #include "common/RecordingCanvas.h"
+#include "formula/MapFunctions.h"
+#include "solvers/LocusRun.h"
 #include "solvers/PrintedPage.h"
+#include "solvers/RunControl.h"
 
 namespace tandor::testing {
 namespace {
@@ -175,6 +179,40 @@ TEST(PrintData, TitleFileLineAndTextBlock) {
     EXPECT_EQ(t[2 + k].font, (FontSpec{"Helvetica", (3 * h) / 5, false}));
   }
   EXPECT_TRUE(canvas.brushClear);
+}
+
+// The whole page, as the window prints it: the locus clipped to the square, then the frame, then
+// the title and file line above it and the problem's text under it.
+TEST(PrintedPage, TheLocusInItsFramedSquareThenTheProblem) {
+  Glob glob;
+  MapFunctions map;
+  SetUpFold(glob, map);
+  LocusSolvers solvers;
+  NeverStop never;
+  ASSERT_TRUE(solvers.Compute(LocusMethod::Descent, glob, map, never));
+
+  RecordingCanvas canvas;
+  DrawPrintedPage(canvas, 4800, 6600, solvers, LocusMethod::Descent, glob);
+  const PixelRect sq = PageLayout::For(4800, 6600).Square;
+  ASSERT_EQ(canvas.clips.size(), 1u);
+  EXPECT_EQ(canvas.clips[0], sq);
+  EXPECT_EQ(canvas.clearClips, 1);
+  ASSERT_GT(canvas.lines.size(), 4u);
+  for (std::size_t k = 0; k + 4 < canvas.lines.size(); ++k) {
+    const auto &l = canvas.lines[k];
+    ASSERT_TRUE(sq.Left <= l.x1 && l.x1 <= sq.Right && sq.Top <= l.y1 && l.y1 <= sq.Bottom) << k;
+  }
+  const auto &last = canvas.lines.back();
+  EXPECT_EQ(last.colour, Black);
+  EXPECT_EQ(last.x2, sq.Left);
+  EXPECT_EQ(last.y2, sq.Top);
+  ASSERT_FALSE(canvas.texts.empty());
+  EXPECT_EQ(canvas.texts.back().text, "p = 1,  q = 0");
+  // The title and the file line stand above the square, the problem below it.
+  ASSERT_GE(canvas.texts.size(), 3u);
+  EXPECT_EQ(canvas.texts[1].text, "Untitled");
+  EXPECT_LT(canvas.texts[1].y, sq.Top);
+  EXPECT_GT(canvas.texts[2].y, sq.Bottom);
 }
 
 } // namespace
