@@ -40,6 +40,15 @@ void Emitter::LoadBases(const double *constants, const double *slots) {
   mov(GuardsBase, reinterpret_cast<std::size_t>(&Guards));
 }
 
+void Emitter::LoadConstantsBase(const double *constants) {
+  mov(ConstantsBase, reinterpret_cast<std::size_t>(constants));
+}
+
+void Emitter::StoreResult(const Xbyak::Address &address) {
+  fstp(address);
+  ++FreeRegisters;
+}
+
 void Emitter::LoadGuard(const double GuardConstants::*constant) {
   const auto offset =
       reinterpret_cast<std::size_t>(&(Guards.*constant)) - reinterpret_cast<std::size_t>(&Guards);

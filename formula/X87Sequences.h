@@ -50,6 +50,8 @@ inline const Xbyak::Reg64 &ValuesBase = Xbyak::util::rdi;
 inline const Xbyak::Reg64 &ConstantsBase = Xbyak::util::rdx;
 inline const Xbyak::Reg64 &GuardsBase = Xbyak::util::rcx;
 inline const Xbyak::Reg64 &SlotsBase = Xbyak::util::r8;
+// Where a routine for several formulas stores their values (its second argument).
+inline const Xbyak::Reg64 &ResultsBase = Xbyak::util::rsi;
 // The frame of saved subexpressions, on the machine stack below the caller's.
 inline const Xbyak::Reg64 &FrameBase = Xbyak::util::r9;
 
@@ -63,6 +65,10 @@ public:
 
   // The evaluator's entry: the base registers the program needs. The stack is untouched.
   void LoadBases(const double *constants, const double *slots);
+  // The constants of the formula whose code follows.
+  void LoadConstantsBase(const double *constants);
+  // x -> (nothing), x stored at address as a double.
+  void StoreResult(const Xbyak::Address &address);
   // -> c: one of the guard constants.
   void LoadGuard(const double evaluator::GuardConstants::*constant);
   // -> values[index].

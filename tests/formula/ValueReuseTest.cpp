@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "formula/FormulaCompiler.h"
+#include "formula/MapFunctions.h"
 #include "formula/ValueReuse.h"
 
 namespace tandor {
@@ -208,6 +209,57 @@ TEST(ValueReuse, ParametersAreSharedButNeverFolded) {
     EXPECT_NEAR(f.EvaluateWithDerivative(values).derivative, std::cos(0.5) * std::cos(2 * p),
                 1e-15);
   }
+}
+
+// Three coordinates drawn from one pool share much: the map routine computes what they share once
+// and gives the bits of the three evaluators called one by one.
+TEST(ValueReuse, TheMapRoutineGivesTheBitsOfItsThreeFunctions) {
+  RepeatingText random(2718);
+  std::mt19937_64 points(3);
+  std::uniform_real_distribution<double> coordinate(-3, 3);
+  for (int n = 0; n < 1000; ++n) {
+    MapFunctions map;
+    for (int c = 0; c < 3; ++c)
+      ASSERT_TRUE(Compile(map[c], random.Expression(2 + n % 8), true));
+    map.SetParameters(coordinate(points), coordinate(points));
+    for (int k = 0; k < 3; ++k) {
+      const double uv[2] = {coordinate(points), coordinate(points)};
+      double x, y, z;
+      map.EvaluateMap(x, y, z, uv[0], uv[1]);
+      ASSERT_TRUE(SameBits(x, map[0].Evaluate(uv)) && SameBits(y, map[1].Evaluate(uv)) &&
+                  SameBits(z, map[2].Evaluate(uv)))
+          << map[0].FormulaText << " | " << map[1].FormulaText << " | " << map[2].FormulaText;
+    }
+    EXPECT_EQ(map.Routine.Entry != nullptr, map[0].UsesMachineCode());
+  }
+}
+
+// The routine follows every compile of a function, a failed one included, and p and q.
+TEST(ValueReuse, TheMapRoutineFollowsItsFunctions) {
+  MapFunctions map;
+  ASSERT_TRUE(Compile(map[0], "cos(u)", true));
+  ASSERT_TRUE(Compile(map[1], "cos(u) sin(v)", true));
+  ASSERT_TRUE(Compile(map[2], "p cos(u)", true));
+  map.SetParameters(2, 0);
+  double x, y, z;
+  map.EvaluateMap(x, y, z, 0, M_PI / 2);
+  EXPECT_EQ(x, 1);
+  EXPECT_EQ(y, 1);
+  EXPECT_EQ(z, 2);
+  map.SetParameters(3, 0);
+  map.EvaluateMap(x, y, z, 0, 0);
+  EXPECT_EQ(z, 3);
+  ASSERT_TRUE(Compile(map[1], "u + v", true));
+  map.EvaluateMap(x, y, z, 1, 2);
+  EXPECT_EQ(y, 3);
+  EXPECT_FALSE(Compile(map[2], "cos(", true));
+  map.EvaluateMap(x, y, z, 1, 2);
+  EXPECT_TRUE(std::isnan(z));
+  EXPECT_EQ(map.Routine.Entry, nullptr);
+  ASSERT_TRUE(Compile(map[2], "v", true));
+  map.EvaluateMap(x, y, z, 1, 2);
+  EXPECT_EQ(z, 2);
+  EXPECT_EQ(map.Routine.Entry != nullptr, map[2].UsesMachineCode());
 }
 
 } // namespace
