@@ -125,15 +125,26 @@ void BM_TrianglesPlainMap(benchmark::State &state, const Problem &problem) {
   WholeRun(state, map);
 }
 
-// The problems of tests/data on their own domains.
+// The compiled map as the pair loop's threads share it.
+struct Shared {
+  const tandor::MapFunctions &map;
+  void operator()(double &x, double &y, double &z, double u, double v) {
+    map.EvaluateShared(x, y, z, u, v);
+  }
+};
+
+// The problems of tests/data on their own domains, with the pair loop on state.range(0) threads.
 void BM_TrianglesProblem(benchmark::State &state, const bench::NamedProblem *problem) {
   Compiled compiled;
   bench::CompileInto(compiled.map, *problem);
+  compiled.map.PrepareSharing();
+  Shared shared{compiled.map};
   auto dib = std::make_unique<CalcDib>();
   dib->SeedWith(7);
+  dib->Threads = static_cast<int>(state.range(0));
   tandor::NeverStop never;
   for (auto _ : state) {
-    dib->ComputeByTriangles(compiled, problem->low, problem->high, never);
+    dib->ComputeByTriangles(shared, problem->low, problem->high, never);
     benchmark::DoNotOptimize(dib->Segments().data());
   }
   Counters(state, *dib);
@@ -141,9 +152,17 @@ void BM_TrianglesProblem(benchmark::State &state, const bench::NamedProblem *pro
 
 BENCHMARK_CAPTURE(BM_TrianglesProblem, KleinBottle, &bench::KleinBottle)
     ->Name("BM_Triangles/KleinBottle")
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_TrianglesProblem, Default, &bench::DefaultProblem)
     ->Name("BM_Triangles/Default")
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->UseRealTime()
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Triangles, fold, FoldProblem)
     ->Name("BM_Triangles/fold")

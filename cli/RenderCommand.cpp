@@ -35,7 +35,7 @@ constexpr const char *Usage =
     "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
-    "                         [--seed N]\n"
+    "                         [--seed N] [--jobs N]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
     "descent by default).\n"
@@ -48,6 +48,8 @@ constexpr const char *Usage =
     "  --seed N       seeds Gradual Descent's projection and the triangle grid (a whole\n"
     "                 number from 0 to 2^64 - 1), so that a run can be made again; without\n"
     "                 it the clock seeds them\n"
+    "  --jobs N       threads for Triangles Intersection (1 to 256; every core by default);\n"
+    "                 the result is the same with any number\n"
     "Exit status: 0 done (also when stopped by Ctrl+C), 1 input or file error, 2 usage "
     "error,\n3 method not available.\n";
 
@@ -59,6 +61,7 @@ struct RenderOptions {
   int Size = 400;
   bool Stats = false;
   std::optional<uint64_t> Seed;
+  std::optional<int> Jobs;
 };
 
 class UsageError : public std::runtime_error {
@@ -81,6 +84,14 @@ int SizeOf(std::string_view text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
   if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > 16384)
     throw UsageError("the size must be a whole number from 1 to 16384");
+  return n;
+}
+
+int JobsOf(std::string_view text) {
+  int n = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > 256)
+    throw UsageError("the number of jobs must be a whole number from 1 to 256");
   return n;
 }
 
@@ -120,6 +131,8 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Stats = true;
     else if (word == "--seed")
       o.Seed = SeedOf(value());
+    else if (word == "--jobs")
+      o.Jobs = JobsOf(value());
     else if (!haveFile && !(word.size() > 1 && word[0] == '-')) {
       o.File = word;
       haveFile = true;
@@ -360,6 +373,8 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
   // in place until the outputs are out.
   InterruptControl interrupt;
   run->solvers.SetSeed(o.Seed);
+  if (o.Jobs)
+    run->solvers.SetThreads(*o.Jobs);
   run->map.Evaluations = 0;
   const auto start = std::chrono::steady_clock::now();
   run->solvers.Compute(run->method, run->glob, run->map, control ? *control : interrupt);

@@ -30,6 +30,22 @@ public:
     z = Functions[2].Evaluate(uv);
   }
 
+  // F(u, v) for threads that share the functions: they are only read, nothing is counted. Run
+  // PrepareSharing on the owning thread first, and compile nothing while threads evaluate.
+  void PrepareSharing() { Routine.EntryFor(Functions); }
+  void EvaluateShared(double &x, double &y, double &z, double u, double v) const {
+    const double uv[2] = {u, v};
+    if (Routine.Entry != nullptr && Routine.IsFor(Functions)) {
+      double xyz[3];
+      Routine.Entry(uv, xyz);
+      x = xyz[0], y = xyz[1], z = xyz[2];
+      return;
+    }
+    x = Functions[0].Evaluate(uv);
+    y = Functions[1].Evaluate(uv);
+    z = Functions[2].Evaluate(uv);
+  }
+
   // So that the solvers can take the map wherever they take "evaluate F at (u, v)".
   void operator()(double &x, double &y, double &z, double u, double v) {
     EvaluateMap(x, y, z, u, v);
