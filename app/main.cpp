@@ -4,20 +4,49 @@
 #include <QApplication>
 #include <QTimer>
 #include <cstdio>
+#include <string_view>
 
 #include "formula/MapFunctions.h"
 #include "problem/Glob.h"
 #include "solvers/LocusRun.h"
 #include "ui/MainWindow.h"
 
+namespace {
+
+// Answered before the application object exists, so that they need no display.
+bool AnswerInformationOption(int argc, char **argv) {
+  if (argc != 2)
+    return false;
+  const std::string_view option = argv[1];
+  if (option == "--version") {
+    std::printf("tandor %s\n", TANDOR_VERSION);
+    return true;
+  }
+  if (option == "--help" || option == "-h") {
+    std::printf("usage: tandor [FILE.tdr]\n"
+                "       tandor --help | --version\n"
+                "Draws the double-point locus of a map from the plane into space; FILE.tdr is\n"
+                "opened at start as File > Open would. tandor-cli does the same without a\n"
+                "window.\n");
+    return true;
+  }
+  return false;
+}
+
+} // namespace
+
 int main(int argc, char **argv) {
+  if (AnswerInformationOption(argc, argv))
+    return 0;
   QApplication app(argc, argv);
+  // The recent files live in the user's settings under these names.
+  QApplication::setOrganizationName(QStringLiteral("Tandor"));
   QApplication::setApplicationName(QStringLiteral("Tandor"));
   QApplication::setDesktopFileName(QStringLiteral("tandor"));
 
   const QStringList args = QApplication::arguments();
   if (args.size() > 2 || (args.size() == 2 && args[1].startsWith(QLatin1Char('-')))) {
-    std::fprintf(stderr, "usage: tandor [FILE.tdr]\n");
+    std::fprintf(stderr, "usage: tandor [FILE.tdr]\n       tandor --help | --version\n");
     return 2;
   }
 

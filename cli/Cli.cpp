@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "cli/EvalCommand.h"
+#include "cli/ExamplesCommand.h"
 #include "cli/RenderCommand.h"
 
 namespace tandor {
@@ -13,9 +14,11 @@ namespace tandor {
 namespace {
 
 const char *const Usage = "usage: tandor-cli <command> [options]\n"
+                          "       tandor-cli --version\n"
                           "commands:\n"
                           "  eval     evaluate a formula (tandor-cli eval --help)\n"
-                          "  render   draw the double-point locus of a problem\n";
+                          "  render   draw the double-point locus of a problem\n"
+                          "  examples list the example gallery\n";
 
 } // namespace
 
@@ -33,11 +36,17 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err) {
     out << Usage;
     return 0;
   }
+  if (command == "--version") {
+    out << "tandor-cli " << TANDOR_VERSION << "\n";
+    return 0;
+  }
   // Each command gets the words from its own name on.
   if (command == "eval")
     return RunEvalCommand(argc - 1, argv + 1, out, err);
   if (command == "render")
     return RunRender(argc - 1, argv + 1, out, err);
+  if (command == "examples")
+    return RunExamplesCommand(argc - 1, argv + 1, out, err);
   err << "tandor-cli: unknown command '" << command << "'\n" << Usage;
   return 2;
 }

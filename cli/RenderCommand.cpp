@@ -3,12 +3,6 @@
 
 #include "cli/RenderCommand.h"
 
-#include <QIODevice>
-#include <QImage>
-#include <QPainter>
-#include <QString>
-#include <QSvgGenerator>
-
 #include <charconv>
 #include <chrono>
 #include <csignal>
@@ -19,13 +13,15 @@
 #include <string>
 #include <string_view>
 
+#include "cli/ExamplesCommand.h"
 #include "formula/MapFunctions.h"
 #include "problem/DataFile.h"
 #include "problem/FileReplacement.h"
 #include "problem/Glob.h"
 #include "problem/ReadData.h"
+#include "solvers/LocusCsv.h"
 #include "solvers/LocusRun.h"
-#include "ui/QtCanvas.h"
+#include "ui/PictureFiles.h"
 
 namespace tandor {
 
@@ -36,9 +32,11 @@ constexpr const char *Usage =
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
     "                         [--seed N] [--jobs N]\n"
+    "       tandor-cli render --example NAME [the same options]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
     "force (the linear-case tracer when x(u,v) is linear proper, otherwise --method,\n"
     "descent by default).\n"
+    "  --example NAME the problem of the gallery's example NAME (tandor-cli examples)\n"
     "  -p P, -q Q     replace the parameter values (any constant formula)\n"
     "  --png OUT.png  the picture as the window draws it, N x N pixels (--size, 400)\n"
     "  --svg OUT.svg  the same drawing as vector graphics\n"
@@ -55,6 +53,7 @@ constexpr const char *Usage =
 
 struct RenderOptions {
   std::string File;
+  std::optional<std::string> Example;
   int Method = 0;
   std::optional<std::string> P, Q;
   std::optional<std::string> Png, Svg, Csv;
@@ -82,7 +81,7 @@ int MethodNumber(std::string_view name) {
 int SizeOf(std::string_view text) {
   int n = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
-  if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > 16384)
+  if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > MaxPictureSize)
     throw UsageError("the size must be a whole number from 1 to 16384");
   return n;
 }
@@ -133,52 +132,20 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Seed = SeedOf(value());
     else if (word == "--jobs")
       o.Jobs = JobsOf(value());
+    else if (word == "--example")
+      o.Example = value();
     else if (!haveFile && !(word.size() > 1 && word[0] == '-')) {
       o.File = word;
       haveFile = true;
     } else
       throw UsageError("unexpected argument '" + std::string(word) + "'");
   }
-  if (!haveFile)
+  if (haveFile && o.Example)
+    throw UsageError("a data file or --example, not both");
+  if (!haveFile && !o.Example)
     throw UsageError("no data file given");
   return o;
 }
-
-// For vector output: whole lines instead of the raster line's pixels.
-class VectorCanvas final : public Canvas {
-public:
-  explicit VectorCanvas(QPainter &painter) : Painter(painter), Inner(painter) {}
-  void SetBrush(Rgb c) override { Inner.SetBrush(c); }
-  void SetBrushClear() override { Inner.SetBrushClear(); }
-  void FillRect(const PixelRect &r) override { Inner.FillRect(r); }
-  void SetPen(Rgb c, int w, PenMode m) override {
-    Inner.SetPen(c, w, m);
-    Pen = QPen(ToQColor(c), w < 1 ? 1 : w, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
-  }
-  void MoveTo(int x, int y) override {
-    Inner.MoveTo(x, y);
-    Current = QPoint(x, y);
-  }
-  void LineTo(int x, int y) override {
-    Inner.MoveTo(x, y);
-    Painter.setPen(Pen);
-    Painter.drawLine(Current, QPoint(x, y));
-    Current = QPoint(x, y);
-  }
-  void Ellipse(int l, int t, int r, int b) override { Inner.Ellipse(l, t, r, b); }
-  void SetPixel(int x, int y, Rgb c) override { Inner.SetPixel(x, y, c); }
-  void SetFont(const FontSpec &f) override { Inner.SetFont(f); }
-  void TextOut(int x, int y, std::string_view t) override { Inner.TextOut(x, y, t); }
-  int TextWidth(std::string_view t) override { return Inner.TextWidth(t); }
-  void SetClipRect(const PixelRect &r) override { Inner.SetClipRect(r); }
-  void ClearClip() override { Inner.ClearClip(); }
-
-private:
-  QPainter &Painter;
-  QtCanvas Inner;
-  QPen Pen;
-  QPoint Current;
-};
 
 struct Run {
   Glob glob;
@@ -187,137 +154,10 @@ struct Run {
   LocusMethod method = LocusMethod::None;
 };
 
-// Qt's writers want a device: this one passes what they write on to a file replacement and
-// keeps the first failure, which Qt's writers do not always report.
-class ReplacementDevice final : public QIODevice {
-public:
-  explicit ReplacementDevice(FileReplacement &file) : File(file) { open(QIODevice::WriteOnly); }
-  bool isSequential() const override { return true; }
-  std::optional<FileError> Failure;
-
-protected:
-  qint64 readData(char *, qint64) override { return -1; }
-  qint64 writeData(const char *data, qint64 size) override {
-    if (Failure)
-      return -1;
-    try {
-      File.Write(std::string_view(data, static_cast<std::size_t>(size)));
-    } catch (const FileError &e) {
-      Failure = e;
-      return -1;
-    }
-    return size;
-  }
-
-private:
-  FileReplacement &File;
-};
-
-// The target changes only when everything was written. write(device) answers whether Qt's
-// writer succeeded; a failure of the file itself is reported with the system's reason.
-template <class Writer>
-void WriteThroughQt(const std::string &path, Writer write, const char *failure) {
-  FileReplacement file(path);
-  ReplacementDevice device(file);
-  const bool written = write(device);
-  if (device.Failure)
-    throw *device.Failure;
-  if (!written)
-    throw FileError(path, failure);
-  file.Commit();
-}
-
-void WritePng(Run &run, const std::string &path, int size) {
-  QImage image(size, size, QImage::Format_RGB32);
-  if (image.isNull())
-    throw FileError(path, "there is not enough memory for a picture of this size");
-  image.fill(Qt::white);
-  {
-    QPainter painter(&image);
-    QtCanvas canvas(painter);
-    canvas.SetBrush(White);
-    run.solvers.Draw(run.method, canvas, {0, 0, size, size}, true, run.glob);
-  }
-  WriteThroughQt(
-      path, [&](QIODevice &device) { return image.save(&device, "PNG"); },
-      "the picture could not be written");
-}
-
-bool DrawSvg(Run &run, QIODevice &device, int size) {
-  QSvgGenerator generator;
-  generator.setOutputDevice(&device);
-  generator.setSize(QSize(size, size));
-  generator.setViewBox(QRect(0, 0, size, size));
-  generator.setTitle("Double-point locus");
-  QPainter painter;
-  if (!painter.begin(&generator))
-    return false;
-  {
-    VectorCanvas canvas(painter);
-    canvas.SetBrush(White);
-    run.solvers.Draw(run.method, canvas, {0, 0, size, size}, false, run.glob);
-  }
-  return painter.end();
-}
-
-void WriteSvg(Run &run, const std::string &path, int size) {
-  WriteThroughQt(
-      path, [&](QIODevice &device) { return DrawSvg(run, device, size); },
-      "the drawing could not be written");
-}
-
-std::string Number17(double value) {
-  char buffer[40];
-  const auto result =
-      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 17);
-  return std::string(buffer, result.ptr);
-}
-
-// Rows go out in blocks: a large locus needs neither a write per row nor all of its text in
-// memory at once.
-class BlockWriter {
-public:
-  explicit BlockWriter(FileReplacement &file) : File(file) {}
-  void Row(std::initializer_list<std::string> cells) {
-    const char *separator = "";
-    for (const std::string &cell : cells) {
-      Block += separator;
-      Block += cell;
-      separator = ",";
-    }
-    Block += '\n';
-    if (Block.size() >= BlockSize)
-      Flush();
-  }
-  void Flush() {
-    File.Write(Block);
-    Block.clear();
-  }
-
-private:
-  static constexpr std::size_t BlockSize = 1 << 16;
-  FileReplacement &File;
-  std::string Block;
-};
-
-void WriteCsv(const Run &run, const std::string &path) {
-  FileReplacement file(path);
-  BlockWriter out(file);
-  const LocusMethodSolver *solver = run.solvers.Solver(run.method);
-  if (const auto *trace = solver->TracePoints()) {
-    out.Row({"piece_start", "u1", "v1", "u2", "v2"});
-    for (const TracePoint &t : *trace)
-      out.Row({std::to_string(t.PieceStart), Number17(t.Pair[0]), Number17(t.Pair[1]),
-               Number17(t.Pair[2]), Number17(t.Pair[3])});
-  } else {
-    out.Row({"u1", "v1", "u2", "v2"});
-    for (std::size_t i = 0; i < solver->SegmentCount(); ++i) {
-      const Vector4 s = solver->Segment(i);
-      out.Row({Number17(s[0]), Number17(s[1]), Number17(s[2]), Number17(s[3])});
-    }
-  }
-  out.Flush();
-  file.Commit();
+// The picture as the window draws it, filling the rectangle asked for. Only the printer's
+// drawing is wanted: the sibling rows of the screen drawing have no use here.
+void DrawLocusPicture(Run &run, Canvas &canvas, const PixelRect &rect) {
+  run.solvers.Draw(run.method, canvas, rect, false, run.glob);
 }
 
 void WriteStats(const Run &run, std::ostream &out, double seconds) {
@@ -340,7 +180,12 @@ void WriteStats(const Run &run, std::ostream &out, double seconds) {
   out << "}\n";
 }
 
-int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunControl *control) {
+int Render(RenderOptions o, std::ostream &out, std::ostream &err, RunControl *control) {
+  if (o.Example) {
+    o.File = ExampleFile(*o.Example, err);
+    if (o.File.empty())
+      return 1;
+  }
   DataLineArray lines;
   try {
     lines = ReadDataFile(o.File);
@@ -382,12 +227,15 @@ int Render(const RenderOptions &o, std::ostream &out, std::ostream &err, RunCont
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
   try {
+    auto draw = [&run](Canvas &canvas, const PixelRect &rect) {
+      DrawLocusPicture(*run, canvas, rect);
+    };
     if (o.Png)
-      WritePng(*run, *o.Png, o.Size);
+      WritePngPicture(*o.Png, o.Size, draw);
     if (o.Svg)
-      WriteSvg(*run, *o.Svg, o.Size);
+      WriteSvgPicture(*o.Svg, o.Size, draw);
     if (o.Csv)
-      WriteCsv(*run, *o.Csv);
+      WriteLocusCsv(*run->solvers.Solver(run->method), *o.Csv);
   } catch (const FileError &e) {
     err << "tandor-cli: " << e.what() << "\n";
     return 1;

@@ -22,14 +22,20 @@ const char *const RangeMessages[] = {
 // can trace, and could not be written into a data file and read back: it fails the test of its
 // own variable. Between finite ends p and q are finite too. Written so that a value that is not
 // a number fails the comparison it takes part in.
-void CheckValues(const std::array<double, FieldValueCount> &values) {
+// The line a refusal points at is the one to correct: the infinite end, else the minimum.
+void CheckValues(const std::array<double, FieldValueCount> &values, DataLine &failing) {
   for (int k = 0; k < 4; ++k) {
     const double low = values[2 * k], high = values[2 * k + 1];
-    if (!(std::isfinite(low) && std::isfinite(high) && low < high))
+    if (!(std::isfinite(low) && std::isfinite(high) && low < high)) {
+      const bool highAtFault = std::isfinite(low) && !std::isfinite(high);
+      failing = DataLine(UMinLine + 2 * k + (highAtFault ? 1 : 0));
       throw InputError(RangeMessages[k]);
+    }
   }
+  failing = PValueLine;
   if (!(values[FieldPMin] <= values[FieldP] && values[FieldP] <= values[FieldPMax]))
     throw InputError("p must be between its min and its max");
+  failing = QValueLine;
   if (!(values[FieldQMin] <= values[FieldQ] && values[FieldQ] <= values[FieldQMax]))
     throw InputError("q must be between its min and its max");
 }
@@ -53,7 +59,7 @@ public:
 
   int Run() {
     EvaluateBounds();
-    CheckValues(glob.FieldValues);
+    CheckValues(glob.FieldValues, Current);
     const auto &v = glob.FieldValues;
     glob.DomainLow = {v[FieldUMin], v[FieldVMin]};
     glob.DomainHigh = {v[FieldUMax], v[FieldVMax]};
@@ -73,6 +79,7 @@ private:
   // Every value is read before any is checked.
   void EvaluateBounds() {
     for (int line = UMinLine; line <= QValueLine; ++line) {
+      Current = DataLine(line);
       glob.FieldTexts[line] = TrimField(fields[line]);
       glob.FieldValues[ValueOfLine(DataLine(line))] = EvaluateConstant(glob.FieldTexts[line]);
       NoteChange(DataLine(line));
@@ -83,6 +90,7 @@ private:
   double Q() const { return glob.FieldValues[FieldQ]; }
 
   void CompileX() {
+    Current = XLine;
     glob.FieldTexts[XLine] = TrimField(fields[XLine]);
     bool linear = true;
     CompileFunction(map[0], glob.FieldTexts[XLine], linear, P(), Q());
@@ -96,6 +104,7 @@ private:
   }
 
   void CompileOther(DataLine line) {
+    Current = line;
     glob.FieldTexts[line] = TrimField(fields[line]);
     bool linear = false;
     CompileFunction(map[line - XLine], glob.FieldTexts[line], linear, P(), Q());
@@ -129,6 +138,9 @@ private:
   const DataLineArray &fields;
   ReadNotices &notices;
   int result = 0;
+
+public:
+  DataLine Current = XLine; // the line being read, checked or compiled
 };
 
 } // namespace
@@ -144,9 +156,11 @@ std::string TrimField(const std::string &text) {
 }
 
 int ReadData(Glob &glob, MapFunctions &map, const DataLineArray &fieldTexts, ReadNotices &notices) {
+  ReadSteps steps(glob, map, fieldTexts, notices);
   try {
-    return ReadSteps(glob, map, fieldTexts, notices).Run();
+    return steps.Run();
   } catch (const InputError &error) {
+    notices.RefusedAt(steps.Current);
     notices.ShowStatus(error.what());
     notices.Beep();
     return 2;

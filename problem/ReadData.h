@@ -3,6 +3,7 @@
 // evaluate and check the bounds, compile the three coordinate functions, derive what the
 // solvers need.
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,8 @@ public:
   virtual ~ReadNotices() = default;
   virtual void ShowStatus(const std::string &text) = 0;
   virtual void Beep() = 0;
+  // Before the message of a refused read: the line whose text must be corrected.
+  virtual void RefusedAt(DataLine) {}
 };
 
 // Notices kept rather than shown: the last status is a refused read's message.
@@ -26,8 +29,10 @@ class KeptNotices final : public ReadNotices {
 public:
   void ShowStatus(const std::string &text) override { Statuses.push_back(text); }
   void Beep() override { ++Beeps; }
+  void RefusedAt(DataLine line) override { Refused = line; }
   std::vector<std::string> Statuses;
   int Beeps = 0;
+  std::optional<DataLine> Refused;
 };
 
 inline constexpr const char *NotLinearNotice =

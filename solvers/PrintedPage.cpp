@@ -181,18 +181,35 @@ void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelR
       .Run();
 }
 
-void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
-               std::string_view fileName) {
-  const int L = square.Left, T = square.Top, B = square.Bottom;
-  const int h = (3 * T) / 13;
-  canvas.SetBrushClear();
-  canvas.SetFont({"Arial", (7 * h) / 10, true});
-  canvas.TextOut(L, T - (5 * h) / 2, "Tandor");
-  canvas.SetFont({"Arial", (3 * h) / 5, true});
-  canvas.TextOut(L, T - (5 * h) / 2 + h, PrintedFileName(fileName));
+namespace {
 
+// Measures a layout without drawing it: text widths come from the real canvas and its fonts.
+class MeasuringCanvas final : public Canvas {
+public:
+  explicit MeasuringCanvas(Canvas &real) : Real(real) {}
+  void SetBrush(Rgb) override {}
+  void SetBrushClear() override {}
+  void FillRect(const PixelRect &) override {}
+  void SetPen(Rgb, int, PenMode) override {}
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override {}
+  void Ellipse(int, int, int, int) override {}
+  void SetPixel(int, int, Rgb) override {}
+  void SetFont(const FontSpec &font) override { Real.SetFont(font); }
+  void TextOut(int, int, std::string_view) override {}
+  int TextWidth(std::string_view text) override { return Real.TextWidth(text); }
+  void SetClipRect(const PixelRect &) override {}
+  void ClearClip() override {}
+
+private:
+  Canvas &Real;
+};
+
+// The problem's text block under the square, in lines h apart; returns the bottom of its last
+// line.
+int WriteTextBlock(Canvas &canvas, const PixelRect &square, const DataLineArray &d, int h) {
   canvas.SetFont({"Helvetica", (3 * h) / 5, false});
-  int y = B + h;
+  int y = square.Bottom + h;
   const std::string blocks[] = {"x(u,v) = " + d[0], "y(u,v) = " + d[1], "z(u,v) = " + d[2],
                                 d[3] + "  <  u  <  " + d[4] + " ,     " + d[5] + "  <  v  <  " +
                                     d[6]};
@@ -200,7 +217,38 @@ void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
     WriteBrokenText(canvas, block, y, square, h);
     y += h;
   }
-  canvas.TextOut(L, y, "p = " + d[11] + ",  q = " + d[12]);
+  canvas.TextOut(square.Left, y, "p = " + d[11] + ",  q = " + d[12]);
+  return y + (3 * h) / 5;
+}
+
+// The line step at which the text block ends on the page: the usual one whenever it fits, else
+// smaller, step by step, since long formulas would otherwise lose the bounds and the parameters
+// below the page's edge. A smaller font breaks into fewer lines, so the first step that fits is
+// kept.
+int FittingLineStep(Canvas &canvas, const PixelRect &square, const DataLineArray &d, int h,
+                    int pageHeight) {
+  if (pageHeight <= 0)
+    return h;
+  MeasuringCanvas measure(canvas);
+  for (int step = h; step > 2; step = (step * 9) / 10)
+    if (WriteTextBlock(measure, square, d, step) <= pageHeight)
+      return step;
+  return 2;
+}
+
+} // namespace
+
+void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
+               std::string_view fileName, int pageHeight) {
+  const int L = square.Left, T = square.Top;
+  const int h = (3 * T) / 13;
+  const int step = FittingLineStep(canvas, square, d, h, pageHeight);
+  canvas.SetBrushClear();
+  canvas.SetFont({"Arial", (7 * h) / 10, true});
+  canvas.TextOut(L, T - (5 * h) / 2, "Tandor");
+  canvas.SetFont({"Arial", (3 * h) / 5, true});
+  canvas.TextOut(L, T - (5 * h) / 2 + h, PrintedFileName(fileName));
+  WriteTextBlock(canvas, square, d, step);
 }
 
 void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers &locus,
@@ -216,7 +264,7 @@ void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers
   canvas.LineTo(sq.Right, sq.Bottom);
   canvas.LineTo(sq.Left, sq.Bottom);
   canvas.LineTo(sq.Left, sq.Top);
-  PrintData(canvas, sq, glob.DataLines, glob.FileName);
+  PrintData(canvas, sq, glob.DataLines, glob.FileName, pageHeight);
 }
 
 } // namespace tandor

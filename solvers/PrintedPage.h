@@ -31,9 +31,10 @@ void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelR
                      int lineStep);
 
 // The title, the file line and the text block of the problem in dataLines, placed around the
-// square of a PageLayout.
+// square of a PageLayout. Given the page's height, a text block that would run past it is set
+// smaller until it ends on the page.
 void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &dataLines,
-               std::string_view fileName);
+               std::string_view fileName, int pageHeight = 0);
 
 // One page of pageWidth x pageHeight (printer pixels): the result of method drawn into the
 // page's square on white, as on a printer (no sibling rows), the square framed in black, then

@@ -13,6 +13,7 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -20,13 +21,17 @@
 #include <charconv>
 #include <cmath>
 #include <exception>
+#include <utility>
 
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/PrintedPage.h"
+#include "ui/ExamplesMenu.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
+#include "ui/PointerReadout.h"
 #include "ui/QtCanvas.h"
+#include "ui/RecentFiles.h"
 
 namespace tandor {
 
@@ -83,6 +88,8 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
   if (Window.PollHook)
     Window.PollHook();
   const auto now = std::chrono::steady_clock::now();
+  if (now - RunStart >= BusyAfter)
+    Window.ShowBusy();
   if (now - LastBreath >= BreathInterval) {
     QCoreApplication::processEvents();
     LastBreath = std::chrono::steady_clock::now();
@@ -96,11 +103,13 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
 TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
                  std::unique_ptr<WindowDialogs> dialogs)
     : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
-      Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()) {
+      Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()),
+      Exports(*this, G, Locus, *Dialogs) {
   if (Picture.isNull())
     qFatal("Tandor: no memory for the 400 x 400 picture");
   Picture.fill(Qt::white);
-  setWindowTitle(QStringLiteral("Multiple locus"));
+  // "[*]" is where Qt shows the mark of unsaved changes.
+  setWindowTitle(QStringLiteral("Multiple locus[*]"));
 
   auto *client = new QWidget(this);
   client->setFixedSize(ClientWidth, StatusBarTop);
@@ -115,8 +124,19 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   InfoBar->setFixedHeight(StatusBarHeight);
   InfoBar->setFont(MakeFont({"MS Sans Serif", 13, true}));
   setStatusBar(InfoBar);
+  FileLineLabel = new QLabel(InfoBar);
+  FileLineLabel->setObjectName(QStringLiteral("FileLineLabel"));
+  InfoBar->addPermanentWidget(FileLineLabel);
+  BusySign = new QProgressBar(InfoBar);
+  BusySign->setObjectName(QStringLiteral("BusySign"));
+  BusySign->setRange(0, 0); // no share known: a moving sign
+  BusySign->setTextVisible(false);
+  BusySign->setFixedSize(60, 12);
+  BusySign->hide();
+  InfoBar->addPermanentWidget(BusySign);
 
   OnCreateForm();
+  UpdateActions();
   setFixedSize(ClientWidth, menuBar()->sizeHint().height() + ClientHeight);
   move(278, 224);
 }
@@ -141,6 +161,12 @@ QLineEdit *TTandor::AddEdit(QWidget *client, DataLine line, int left, int top, i
   edit->setPalette(palette);
   edit->setProperty("Tag", static_cast<int>(line));
   Fields[line] = edit;
+  // Enter in any field is Draw It; during a run it does nothing, so that a key pressed to finish
+  // typing never stops the run.
+  connect(edit, &QLineEdit::returnPressed, this, [this] {
+    if (!G.Running)
+      Dibujala(DrawSender::Button);
+  });
   return edit;
 }
 
@@ -157,6 +183,7 @@ void TTandor::BuildControls(QWidget *client) {
   Reloj->setObjectName(QStringLiteral("Reloj"));
   Reloj->OnPaint = [this](QPainter &p) { OnPaintTandor(p); };
   Reloj->OnMouseMove = [this](Qt::MouseButtons, int x, int y) { OnMouseMoveDrawing(x, y); };
+  Reloj->OnMouseLeave = [this] { OnMouseLeaveDrawing(); };
 
   AddLabel(client, 3, 411, "x(u,v)=");
   xEdit = AddEdit(client, XLine, 50, 410, 496, "u");
@@ -210,16 +237,34 @@ void TTandor::BuildControls(QWidget *client) {
 
 void TTandor::BuildMenus() {
   QMenuBar *bar = menuBar();
-  FileMenu = bar->addMenu(QStringLiteral("File"));
+  // The menus' access keys (Alt+F, ...) underline their first letter; the texts stay as they are.
+  FileMenu = bar->addMenu(QStringLiteral("&File"));
   Open1 = FileMenu->addAction(QStringLiteral("Open..."), this, &TTandor::Abrir);
+  RecentMenu = FileMenu->addMenu(QStringLiteral("Recent Files"));
+  Recent = std::make_unique<RecentFiles>(RecentMenu,
+                                         [this](const QString &file) { OpenRecentFile(file); });
+  ExamplesSubmenu = FileMenu->addMenu(QStringLiteral("Examples"));
+  Examples = std::make_unique<ExamplesMenu>(
+      ExamplesSubmenu,
+      [this](const QString &file, const QString &text) { OpenExample(file, text); });
   Save1 = FileMenu->addAction(QStringLiteral("Save"), this, &TTandor::Guarda);
   SaveAs1 = FileMenu->addAction(QStringLiteral("Save As.."), this, &TTandor::GuardaComo);
+  ExportPicture1 = FileMenu->addAction(QStringLiteral("Export Picture..."), this,
+                                       [this] { Exports.ExportPicture(); });
+  ExportLocus1 = FileMenu->addAction(QStringLiteral("Export Locus..."), this,
+                                     [this] { Exports.ExportLocus(); });
   Print1 = FileMenu->addAction(QStringLiteral("Print..."), this, &TTandor::OnPrint);
   FileMenu->addSeparator();
   Exit1 = FileMenu->addAction(QStringLiteral("Exit"), this, &TTandor::ExecuteQuit);
+  // None of these is a key a line edit uses.
+  Open1->setShortcut(QKeySequence(QStringLiteral("Ctrl+O")));
+  Save1->setShortcut(QKeySequence(QStringLiteral("Ctrl+S")));
+  SaveAs1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+S")));
+  Print1->setShortcut(QKeySequence(QStringLiteral("Ctrl+P")));
+  Exit1->setShortcut(QKeySequence(QStringLiteral("Ctrl+Q")));
 
   // The standard edit actions work on whichever field has the focus, also during a run.
-  EditMenu = bar->addMenu(QStringLiteral("Edit"));
+  EditMenu = bar->addMenu(QStringLiteral("&Edit"));
   auto focusedEdit = [] { return qobject_cast<QLineEdit *>(QApplication::focusWidget()); };
   auto addEditAction = [&](const char *caption, const char *hint, QKeySequence::StandardKey key,
                            auto act) {
@@ -235,8 +280,11 @@ void TTandor::BuildMenus() {
   Cut1 = addEditAction("Cu&t", "Cut", QKeySequence::Cut, [](QLineEdit *e) { e->cut(); });
   Copy1 = addEditAction("&Copy", "Copy", QKeySequence::Copy, [](QLineEdit *e) { e->copy(); });
   Paste1 = addEditAction("&Paste", "Paste", QKeySequence::Paste, [](QLineEdit *e) { e->paste(); });
+  EditMenu->addSeparator();
+  CopyPicture1 =
+      EditMenu->addAction(QStringLiteral("Copy Picture"), this, [this] { Exports.CopyPicture(); });
 
-  MethodMenu = bar->addMenu(QStringLiteral("Method"));
+  MethodMenu = bar->addMenu(QStringLiteral("&Method"));
   MethodGroup = new QActionGroup(this);
   MethodGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
   auto addMethod = [&](const char *caption, int tag) {
@@ -252,8 +300,9 @@ void TTandor::BuildMenus() {
   TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
   Descent1->setChecked(true);
 
-  HelpMenu = bar->addMenu(QStringLiteral("Help"));
+  HelpMenu = bar->addMenu(QStringLiteral("&Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
+  Manual1->setShortcut(QKeySequence(Qt::Key_F1));
 }
 
 void TTandor::SetButtonCaption(const QString &caption, QColor colour) {
@@ -280,6 +329,7 @@ QAction *TTandor::MethodItem(int tag) const {
 void TTandor::InitWatch() {
   G.StopRequested = false;
   G.Running = true;
+  MethodGroup->setEnabled(false);
   SetButtonCaption(QStringLiteral("Stop"), CaptionRed);
   DrawItLines->repaint();
 }
@@ -287,17 +337,26 @@ void TTandor::InitWatch() {
 void TTandor::EndWatch() {
   G.StopRequested = false;
   G.Running = false;
+  MethodGroup->setEnabled(true);
+  BusySign->hide();
   SetButtonCaption(QStringLiteral("Draw It"), CaptionNavy);
   DrawItLines->repaint();
+  // A value typed into p or q during the run was not read; it is now, so that what the field
+  // shows is what the picture and a save use.
+  if (QLineEdit *typed = std::exchange(ParameterTypedInRun, nullptr))
+    QTimer::singleShot(0, this, [this, typed] { OnChangeParameters(typed); });
 }
 
 int TTandor::ReadForm() {
   InfoBar->clearMessage();
+  FileLineLabel->clear();
+  RefusedLine.reset();
   G.FieldTexts = {};
   DataLineArray texts;
   for (std::size_t i = 0; i < texts.size(); ++i)
     texts[i] = TrimField(Fields[i]->text().toStdString());
   const int outcome = ReadData(G, Map, texts, *this);
+  LastRead = outcome;
   if (outcome != 2)
     AdjustCircleToParameters();
   return outcome;
@@ -308,7 +367,12 @@ void TTandor::Dibujala(DrawSender sender) {
     G.StopRequested = true;
     return;
   }
-  const int outcome = sender == DrawSender::None ? 1 : ReadForm();
+  int outcome = sender == DrawSender::None ? 1 : ReadForm();
+  if (outcome == 2)
+    ShowFailingField(sender);
+  // A stopped run left part of a picture: Draw It computes it again, changed fields or not.
+  if (outcome == 0 && sender == DrawSender::Button && LastRunStopped)
+    outcome = 1;
   if (outcome != 1)
     return;
   DataToLines(G);
@@ -318,17 +382,45 @@ void TTandor::Dibujala(DrawSender sender) {
     ComputeAndDraw();
   } catch (const std::exception &e) {
     // Only exhaustion of memory or the like gets here; the window must leave the running state.
+    LastRunStopped = true;
     EndWatch();
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
     CloseIfAskedDuringRun();
     return;
   }
+  LastRunStopped = G.StopRequested;
   EndWatch();
   RepaintPicture();
   G.Drawn = true;
+  PictureLow = G.DomainLow;
+  PictureHigh = G.DomainHigh;
   if (sender == DrawSender::Button)
     G.Dirty = true;
+  UpdateActions();
   CloseIfAskedDuringRun();
+}
+
+void TTandor::UpdateActions() {
+  for (QAction *action : {Save1, SaveAs1, Print1, ExportPicture1, ExportLocus1, CopyPicture1})
+    action->setEnabled(G.Drawn);
+  setWindowModified(G.Dirty);
+}
+
+void TTandor::ShowFailingField(DrawSender sender) {
+  if (!RefusedLine)
+    return;
+  QLineEdit *field = Fields[*RefusedLine];
+  field->setFocus(Qt::OtherFocusReason);
+  field->selectAll();
+  if (sender == DrawSender::OpenItem)
+    FileLineLabel->setText(QStringLiteral("line %1 of %2")
+                               .arg(*RefusedLine + 1)
+                               .arg(QFileInfo(QString::fromStdString(G.FileName)).fileName()));
+}
+
+void TTandor::ShowBusy() {
+  if (BusySign->isHidden())
+    BusySign->show();
 }
 
 void TTandor::ComputeAndDraw() {
@@ -418,6 +510,33 @@ void TTandor::OnMouseMoveDrawing(int x, int y) {
     RepaintPicture();
     SiblingRepaint = false;
   }
+  ShowPointer(x, y);
+}
+
+void TTandor::ShowPointer(int x, int y) {
+  const Vector2 low = G.Drawn ? PictureLow : G.DomainLow;
+  const Vector2 high = G.Drawn ? PictureHigh : G.DomainHigh;
+  std::optional<Vector2> sibling;
+  if (G.SiblingShown)
+    sibling = PointOfPixel(G.PictureRect, low, high, G.SiblingPos[0], G.SiblingPos[1]);
+  const QString text =
+      QString::fromStdString(PointerReadout(PointOfPixel(G.PictureRect, low, high, x, y), sibling));
+  // A message of the program stays until it is replaced or cleared.
+  const QString shown = InfoBar->currentMessage();
+  if (!shown.isEmpty() && shown != PointerText)
+    return;
+  PointerText = text;
+  InfoBar->showMessage(text);
+}
+
+void TTandor::ClearPointer() {
+  if (!PointerText.isEmpty() && InfoBar->currentMessage() == PointerText)
+    InfoBar->clearMessage();
+  PointerText.clear();
+}
+
+void TTandor::OnMouseLeaveDrawing() {
+  ClearPointer();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -466,16 +585,30 @@ void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {
   PintaCirculo(x, y);
   const Vector2 pq = square.ValueAt(x, y);
   SetParamValue(G, Map, pq);
-  pValueEdit->setText(FourSignificantDigits(pq[0]));
-  qValueEdit->setText(FourSignificantDigits(pq[1]));
+  SetFieldText(pValueEdit, FourSignificantDigits(pq[0]));
+  SetFieldText(qValueEdit, FourSignificantDigits(pq[1]));
   pValueEdit->repaint();
   qValueEdit->repaint();
   G.Dirty = true;
   RunForNewParameters();
+  UpdateActions();
+}
+
+void TTandor::SetFieldText(QLineEdit *field, const QString &text) {
+  field->setText(text);
+  // A field narrower than its text shows where the cursor is: the program's values from their
+  // first character.
+  field->setCursorPosition(0);
 }
 
 void TTandor::OnChangeParameters(QLineEdit *sender) {
-  if (G.Running || !G.Drawn || (sender != pValueEdit && sender != qValueEdit))
+  if (sender != pValueEdit && sender != qValueEdit)
+    return;
+  if (G.Running) {
+    ParameterTypedInRun = sender;
+    return;
+  }
+  if (!G.Drawn)
     return;
   const bool isP = sender == pValueEdit;
   double value = 0.0;
@@ -504,9 +637,13 @@ void TTandor::OnChangeParameters(QLineEdit *sender) {
 }
 
 bool TTandor::eventFilter(QObject *watched, QEvent *event) {
-  if (event->type() == QEvent::KeyRelease && (watched == pValueEdit || watched == qValueEdit) &&
-      !static_cast<QKeyEvent *>(event)->isAutoRepeat())
-    OnChangeParameters(static_cast<QLineEdit *>(watched));
+  if (event->type() == QEvent::KeyRelease && (watched == pValueEdit || watched == qValueEdit)) {
+    const auto *key = static_cast<QKeyEvent *>(event);
+    // Enter has already drawn the fields as they stand.
+    const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+    if (!key->isAutoRepeat() && !enter)
+      OnChangeParameters(static_cast<QLineEdit *>(watched));
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -523,7 +660,12 @@ bool TTandor::event(QEvent *event) {
 }
 
 void TTandor::ShowStatus(const std::string &text) {
+  PointerText.clear();
   InfoBar->showMessage(QString::fromStdString(text));
+}
+
+void TTandor::RefusedAt(DataLine line) {
+  RefusedLine = line;
 }
 
 void TTandor::Beep() {
@@ -543,6 +685,8 @@ bool TTandor::WriteDataList(const std::string &path) {
     return false;
   }
   G.Dirty = false;
+  Recent->Add(QString::fromStdString(path));
+  UpdateActions();
   return true;
 }
 
@@ -574,9 +718,9 @@ void TTandor::Abrir() {
     OpenDataFile(name);
 }
 
-void TTandor::OpenDataFile(const QString &path) {
+bool TTandor::OpenDataFile(const QString &path, bool remember) {
   if (G.Running)
-    return;
+    return false;
   G.FileName = path.toStdString();
   DataLineArray lines;
   try {
@@ -584,13 +728,48 @@ void TTandor::OpenDataFile(const QString &path) {
     lines = ReadDataFile(G.FileName);
   } catch (const std::exception &e) {
     Dialogs->ShowError(this, QString::fromUtf8(e.what()));
-    return;
+    return false;
   }
+  if (remember)
+    Recent->Add(path);
   for (std::size_t i = 0; i < lines.size(); ++i)
-    Fields[i]->setText(QString::fromStdString(lines[i]));
+    SetFieldText(Fields[i], QString::fromStdString(lines[i]));
   Dibujala(DrawSender::OpenItem);
   G.Dirty = false;
-  setWindowTitle(QFileInfo(path).fileName());
+  setWindowTitle(QFileInfo(path).fileName() + QStringLiteral("[*]"));
+  UpdateActions();
+  return true;
+}
+
+void TTandor::OpenExample(const QString &path, const QString &text) {
+  if (G.Running || !MayReplaceProblem())
+    return;
+  // Open names the file before reading it; an example that cannot be read must not leave a
+  // Save aimed at the gallery.
+  const std::string previous = G.FileName;
+  if (!OpenDataFile(path, false)) {
+    G.FileName = previous;
+    return;
+  }
+  // An example is where the user starts, not the user's file: a later Save asks where to keep
+  // the changes rather than write into the gallery.
+  G.FileName.clear();
+  if (LastRead != 2)
+    InfoBar->showMessage(text);
+}
+
+void TTandor::OpenRecentFile(const QString &path) {
+  if (G.Running)
+    return;
+  if (!QFileInfo::exists(path)) {
+    Recent->Remove(path);
+    Dialogs->ShowError(
+        this,
+        QStringLiteral("%1: the file is no longer there; it leaves the recent files.").arg(path));
+    return;
+  }
+  if (MayReplaceProblem())
+    OpenDataFile(path);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -642,18 +821,22 @@ bool TTandor::CloseQueryClick() {
     CloseAfterRun = true;
     return false;
   }
-  if (G.Drawn && G.Dirty) {
-    switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
-    case WindowDialogs::Answer::No:
-      return true;
-    case WindowDialogs::Answer::Yes:
-      Guarda();
-      return !G.Dirty;
-    case WindowDialogs::Answer::Dismissed:
-      return false;
-    }
+  return MayReplaceProblem();
+}
+
+bool TTandor::MayReplaceProblem() {
+  if (!G.Drawn || !G.Dirty)
+    return true;
+  switch (Dialogs->AskYesNo(this, QStringLiteral("Do you want to save these data?"))) {
+  case WindowDialogs::Answer::No:
+    return true;
+  case WindowDialogs::Answer::Yes:
+    Guarda();
+    return !G.Dirty;
+  case WindowDialogs::Answer::Dismissed:
+    return false;
   }
-  return true;
+  return false;
 }
 
 void TTandor::closeEvent(QCloseEvent *event) {

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,7 @@
 #include "problem/ReadData.h"
 #include "solvers/LocusRun.h"
 #include "solvers/RunControl.h"
+#include "ui/ExportActions.h"
 #include "ui/ParameterSquare.h"
 #include "ui/WindowDialogs.h"
 
@@ -28,12 +30,15 @@ class QLineEdit;
 class QMenu;
 class QPainter;
 class QPrinter;
+class QProgressBar;
 class QStatusBar;
 class QToolButton;
 
 namespace tandor {
 
+class ExamplesMenu;
 class PaintBox;
+class RecentFiles;
 class TManual1;
 class TTandor;
 
@@ -45,15 +50,17 @@ public:
   explicit WindowRunControl(TTandor &window) : Window(window) {}
   bool ProcessEventsAndCheckStop() override;
   // A run starts with a fresh breath: a short one never stops for events at all.
-  void StartRun() { LastBreath = std::chrono::steady_clock::now(); }
+  void StartRun() { LastBreath = RunStart = std::chrono::steady_clock::now(); }
 
   // The solvers ask thousands of times per run; processing events that often would cost more
   // than the computation, so the window breathes at most this often.
   static constexpr std::chrono::milliseconds BreathInterval{15};
+  // A run longer than this shows that it is busy.
+  static constexpr std::chrono::milliseconds BusyAfter{500};
 
 private:
   TTandor &Window;
-  std::chrono::steady_clock::time_point LastBreath{};
+  std::chrono::steady_clock::time_point LastBreath{}, RunStart{};
 };
 
 class TTandor final : public QMainWindow, public ReadNotices {
@@ -92,7 +99,12 @@ public:
   void Guarda();
   void GuardaComo();
   void Abrir();
-  void OpenDataFile(const QString &path); // what Open does once a file is chosen
+  // What Open does once a file is chosen; false when the file could not be read. A file read is
+  // remembered among the recent files unless told otherwise.
+  bool OpenDataFile(const QString &path, bool remember = true);
+  // File > Examples and File > Recent Files: after the unsaved-change question, as Open.
+  void OpenExample(const QString &path, const QString &text);
+  void OpenRecentFile(const QString &path);
   void OnPrint();
   void ExecuteQuit();
   bool CloseQueryClick();
@@ -101,6 +113,7 @@ public:
   // ReadNotices
   void ShowStatus(const std::string &text) override;
   void Beep() override;
+  void RefusedAt(DataLine line) override;
 
   bool MethodMenuEnabled() const;
   int MethodNumber() const { return Method; }
@@ -121,10 +134,16 @@ public:
   std::vector<QLabel *> Labels;
   QToolButton *DrawItLines = nullptr;
   QStatusBar *InfoBar = nullptr;
+  QLabel *FileLineLabel = nullptr;  // the line of an opened file that a read refused
+  QProgressBar *BusySign = nullptr; // shown while a long run goes on
   QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MethodMenu = nullptr, *HelpMenu = nullptr;
   QAction *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr;
+  QAction *ExportPicture1 = nullptr, *ExportLocus1 = nullptr;
   QAction *Exit1 = nullptr;
-  QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr;
+  QAction *Cut1 = nullptr, *Copy1 = nullptr, *Paste1 = nullptr, *CopyPicture1 = nullptr;
+  QMenu *RecentMenu = nullptr, *ExamplesSubmenu = nullptr;
+  std::unique_ptr<RecentFiles> Recent;
+  std::unique_ptr<ExamplesMenu> Examples;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
@@ -154,15 +173,31 @@ private:
   ParameterSquare Square() const;
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
+  bool MayReplaceProblem();
+  void SetFieldText(QLineEdit *field, const QString &text);
+  void UpdateActions();
+  void ShowFailingField(DrawSender sender);
+  void OnMouseLeaveDrawing();
+  void ShowPointer(int x, int y);
+  void ClearPointer();
+  void ShowBusy();
+  friend class WindowRunControl;
 
   std::unique_ptr<WindowDialogs> Dialogs;
+  ExportActions Exports;
   WindowRunControl Control{*this};
   QActionGroup *MethodGroup = nullptr;
   int Method = 0;
   bool ClosingConfirmed = false;
   bool CloseAfterRun = false;  // the window was closed during a run or a print
   bool SiblingRepaint = false; // the repaint under way shows or removes the sibling circle
+  int LastRead = 0;            // what the last read of the fields gave (ReadData's answer)
   std::vector<QPointer<TManual1>> ManualWindows;
+  std::optional<DataLine> RefusedLine;      // of the last read, when it was refused
+  bool LastRunStopped = false;              // its picture is partial: Draw It runs again
+  QLineEdit *ParameterTypedInRun = nullptr; // p or q typed during a run, read once it ends
+  QString PointerText;                      // the readout the status bar shows, if any
+  Vector2 PictureLow{}, PictureHigh{};      // the domain the picture shows
 };
 
 // p or q as the fields show it: four decimals after rounding to four significant digits,

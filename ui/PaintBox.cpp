@@ -29,4 +29,9 @@ void PaintBox::mouseMoveEvent(QMouseEvent *event) {
   }
 }
 
+void PaintBox::leaveEvent(QEvent *) {
+  if (OnMouseLeave)
+    OnMouseLeave();
+}
+
 } // namespace tandor

@@ -15,10 +15,12 @@ public:
 
   std::function<void(QPainter &)> OnPaint;
   std::function<void(Qt::MouseButtons buttons, int x, int y)> OnMouseMove;
+  std::function<void()> OnMouseLeave;
 
 protected:
   void paintEvent(QPaintEvent *event) override;
   void mouseMoveEvent(QMouseEvent *event) override;
+  void leaveEvent(QEvent *event) override;
 };
 
 } // namespace tandor

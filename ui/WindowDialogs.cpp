@@ -3,10 +3,13 @@
 #include "ui/WindowDialogs.h"
 
 #include <QFileDialog>
+#include <QInputDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
 #include <QPrintDialog>
 #include <QPrinter>
+
+#include "ui/PictureFiles.h"
 
 namespace tandor {
 
@@ -69,6 +72,40 @@ bool QtWindowDialogs::SetUpPrinter(QWidget *parent, QPrinter &printer) {
   QPrintDialog dialog(&printer, parent);
   dialog.setOption(QAbstractPrintDialog::PrintToFile, true);
   return dialog.exec() == QDialog::Accepted;
+}
+
+PictureTarget QtWindowDialogs::AskPictureFile(QWidget *parent) {
+  static const QString Png = QStringLiteral("PNG Picture (*.png)");
+  static const QString Svg = QStringLiteral("SVG Drawing (*.svg)");
+  QFileDialog dialog(parent, QStringLiteral("Export Picture"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilters({Png, Svg});
+  dialog.setDefaultSuffix(QStringLiteral("png"));
+  QObject::connect(&dialog, &QFileDialog::filterSelected, &dialog, [&dialog](const QString &f) {
+    dialog.setDefaultSuffix(f == Svg ? QStringLiteral("svg") : QStringLiteral("png"));
+  });
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  PictureTarget target{dialog.selectedFiles().first(), 400};
+  if (!target.Path.endsWith(QStringLiteral(".png"), Qt::CaseInsensitive))
+    return target;
+  bool ok = false;
+  target.Size = QInputDialog::getInt(parent, QStringLiteral("Export Picture"),
+                                     QStringLiteral("Width and height in pixels:"), 400, 1,
+                                     MaxPictureSize, 100, &ok);
+  return ok ? target : PictureTarget{};
+}
+
+QString QtWindowDialogs::AskLocusFile(QWidget *parent) {
+  QFileDialog dialog(parent, QStringLiteral("Export Locus"));
+  dialog.setAcceptMode(QFileDialog::AcceptSave);
+  dialog.setFileMode(QFileDialog::AnyFile);
+  dialog.setNameFilter(QStringLiteral("CSV File (*.csv);;All Files (*)"));
+  dialog.setDefaultSuffix(QStringLiteral("csv"));
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return {};
+  return dialog.selectedFiles().first();
 }
 
 void QtWindowDialogs::ShowError(QWidget *parent, const QString &message) {

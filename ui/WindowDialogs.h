@@ -13,6 +13,12 @@ namespace tandor {
 // *.* would hide files such as "surface".
 inline const QString TandorFileFilter = QStringLiteral("Tandor File (*.tdr);;All Files (*)");
 
+// Where File > Export Picture writes: a .png of Size x Size pixels, or a .svg.
+struct PictureTarget {
+  QString Path; // empty when cancelled
+  int Size = 400;
+};
+
 class WindowDialogs {
 public:
   enum class Answer { Yes, No, Dismissed };
@@ -26,6 +32,11 @@ public:
   // Lets the user choose a printer (or a PDF file) and the copies; false when cancelled.
   virtual bool SetUpPrinter(QWidget *parent, QPrinter &printer) = 0;
   virtual void ShowError(QWidget *parent, const QString &message) = 0;
+  // A file for the picture, its type chosen by the filter (or the suffix typed) and, for a PNG,
+  // its size in pixels.
+  virtual PictureTarget AskPictureFile(QWidget *parent) = 0;
+  // A file for the locus, ".csv" added when no suffix was typed; empty when cancelled.
+  virtual QString AskLocusFile(QWidget *parent) = 0;
 };
 
 class QtWindowDialogs final : public WindowDialogs {
@@ -35,6 +46,8 @@ public:
   Answer AskYesNo(QWidget *parent, const QString &question) override;
   bool SetUpPrinter(QWidget *parent, QPrinter &printer) override;
   void ShowError(QWidget *parent, const QString &message) override;
+  PictureTarget AskPictureFile(QWidget *parent) override;
+  QString AskLocusFile(QWidget *parent) override;
 };
 
 } // namespace tandor

@@ -215,5 +215,37 @@ TEST(PrintedPage, TheLocusInItsFramedSquareThenTheProblem) {
   EXPECT_GT(canvas.texts[2].y, sq.Bottom);
 }
 
+// On an A4 page the usual problem keeps the usual layout; formulas as long as a field holds
+// shrink the text block until its last line, the parameters, ends on the page.
+TEST(PrintData, TheTextBlockEndsOnThePage) {
+  const int W = 4960, H = 7016;
+  const PixelRect square = PageLayout::For(W, H).Square;
+  DataLineArray lines{"u", "v(v^2 - p)", "v(u+v^4- pv^2)",   "-1", "1", "-1", "1", "0",
+                      "2", "0",          "3.14159265358979", "1",  "0"};
+  RecordingCanvas usual, unbounded;
+  PrintData(usual, square, lines, "", H);
+  PrintData(unbounded, square, lines, "");
+  ASSERT_EQ(usual.texts.size(), unbounded.texts.size());
+  for (std::size_t k = 0; k < usual.texts.size(); ++k) {
+    EXPECT_EQ(usual.texts[k].text, unbounded.texts[k].text);
+    EXPECT_EQ(usual.texts[k].y, unbounded.texts[k].y);
+    EXPECT_EQ(usual.texts[k].font, unbounded.texts[k].font);
+  }
+
+  for (int c = 0; c < 3; ++c)
+    lines[c] = Repeat("u", " + sin(u v)", 32767 / 11);
+  RecordingCanvas shrunk;
+  PrintData(shrunk, square, lines, "", H);
+  ASSERT_FALSE(shrunk.texts.empty());
+  EXPECT_EQ(shrunk.texts.back().text, "p = 1,  q = 0");
+  for (const auto &t : shrunk.texts)
+    EXPECT_LE(t.y + t.font.Height, H) << t.text.substr(0, 20);
+  // Every character of the formulas is on the page.
+  std::size_t written = 0;
+  for (const auto &t : shrunk.texts)
+    written += t.text.size();
+  EXPECT_GT(written, 3 * lines[0].size());
+}
+
 } // namespace
 } // namespace tandor::testing

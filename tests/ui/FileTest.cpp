@@ -38,7 +38,7 @@ TEST_F(FileTest, SaveThenOpenRoundTrip) {
   EXPECT_FALSE(G.Dirty);
   EXPECT_EQ(Contents(path),
             "u^2\r\nv\r\nu^3 - uv\r\n-1\r\n1\r\n-1\r\n1\r\n0\r\n2\r\n0\r\n3\r\n1\r\n0\r\n");
-  EXPECT_EQ(Window->windowTitle(), "Multiple locus"); // Save As leaves the caption
+  EXPECT_EQ(ShownCaption(*Window), "Multiple locus"); // Save As leaves the caption
 
   // Open puts the lines into the fields; the same problem computes nothing.
   const uint64_t evaluations = Map.Evaluations;
@@ -47,7 +47,7 @@ TEST_F(FileTest, SaveThenOpenRoundTrip) {
   EXPECT_EQ(Window->xEdit->text(), "u^2");
   EXPECT_EQ(Window->qMaxEdit->text(), "3");
   EXPECT_EQ(Map.Evaluations, evaluations);
-  EXPECT_EQ(Window->windowTitle(), "fold.tdr");
+  EXPECT_EQ(ShownCaption(*Window), "fold.tdr");
   EXPECT_FALSE(G.Dirty);
   Window->Save1->trigger(); // nothing changed since the Open
   EXPECT_EQ(Dialogs->SaveAsked, 1);
@@ -128,7 +128,7 @@ TEST_F(FileTest, BadContentIsReportedInTheStatusBar) {
   Window->Open1->trigger();
   EXPECT_EQ(Status(), "Check, please, the parentheses.");
   EXPECT_FALSE(G.Drawn);
-  EXPECT_EQ(Window->windowTitle(), "bad.tdr");
+  EXPECT_EQ(ShownCaption(*Window), "bad.tdr");
 }
 
 // What the close query does, from the state of the window and the answer given.

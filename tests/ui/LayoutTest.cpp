@@ -78,7 +78,7 @@ TEST_F(LayoutTest, LabelsBoxesButtonAndStatusBar) {
 }
 
 TEST_F(LayoutTest, CaptionAndFixedClientArea) {
-  EXPECT_EQ(Window->windowTitle(), "Multiple locus");
+  EXPECT_EQ(ShownCaption(*Window), "Multiple locus");
   const int menuHeight = Window->menuBar()->height();
   EXPECT_EQ(Window->width(), 550);
   EXPECT_EQ(Window->height() - menuHeight, 537);
@@ -107,12 +107,15 @@ TEST_F(LayoutTest, MenusCaptionsShortcutsAndTheRadioGroup) {
     return list;
   };
   QStringList titles;
+  // Each title underlines its access key.
   for (QAction *a : Window->menuBar()->actions())
     titles << a->text();
-  EXPECT_EQ(titles, QStringList({"File", "Edit", "Method", "Help"}));
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Method", "&Help"}));
   EXPECT_EQ(captions(Window->FileMenu),
-            QStringList({"Open...", "Save", "Save As..", "Print...", "-", "Exit"}));
-  EXPECT_EQ(captions(Window->EditMenu), QStringList({"Cu&t", "&Copy", "&Paste"}));
+            QStringList({"Open...", "Recent Files", "Examples", "Save", "Save As..",
+                         "Export Picture...", "Export Locus...", "Print...", "-", "Exit"}));
+  EXPECT_EQ(captions(Window->EditMenu),
+            QStringList({"Cu&t", "&Copy", "&Paste", "-", "Copy Picture"}));
   EXPECT_EQ(captions(Window->MethodMenu),
             QStringList({"Descent", "Gradual Descent", "Triangles Intersection"}));
   EXPECT_EQ(captions(Window->HelpMenu), QStringList({"Manual..."}));

@@ -6,6 +6,7 @@
 #include <QLineEdit>
 #include <QPrinter>
 #include <QScreen>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTest>
 #include <QToolButton>
@@ -24,7 +25,8 @@ namespace tandor::testing {
 
 class ScriptedDialogs final : public WindowDialogs {
 public:
-  std::deque<QString> OpenNames, SaveNames;
+  std::deque<QString> OpenNames, SaveNames, LocusNames;
+  std::deque<PictureTarget> PictureTargets;
   std::deque<Answer> Answers;
   std::function<bool(QPrinter &)> Printer; // empty: the print dialog is cancelled
   QStringList Errors, Questions;
@@ -48,6 +50,14 @@ public:
   }
   bool SetUpPrinter(QWidget *, QPrinter &printer) override { return Printer && Printer(printer); }
   void ShowError(QWidget *, const QString &message) override { Errors << message; }
+  PictureTarget AskPictureFile(QWidget *) override {
+    if (PictureTargets.empty())
+      return {};
+    const PictureTarget t = PictureTargets.front();
+    PictureTargets.pop_front();
+    return t;
+  }
+  QString AskLocusFile(QWidget *) override { return Next(LocusNames); }
 
 private:
   static QString Next(std::deque<QString> &names) {
@@ -59,9 +69,18 @@ private:
   }
 };
 
+// The caption as the title bar shows it: Qt's mark of unsaved changes where the title asks for it.
+inline QString ShownCaption(const QWidget &window) {
+  QString title = window.windowTitle();
+  return title.replace(QStringLiteral("[*]"),
+                       window.isWindowModified() ? QStringLiteral("*") : QString());
+}
+
 class WindowTest : public ::testing::Test {
 protected:
   WindowTest() {
+    // Every window starts without recent files, whatever an earlier test opened.
+    QSettings().clear();
     auto dialogs = std::make_unique<ScriptedDialogs>();
     Dialogs = dialogs.get();
     Window = std::make_unique<TTandor>(G, Map, Locus, std::move(dialogs));
