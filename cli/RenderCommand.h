@@ -20,7 +20,8 @@ private:
 };
 
 // tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q] [--png OUT.png]
-//   [--svg OUT.svg] [--size N] [--csv OUT.csv] [--stats]
+//   [--svg OUT.svg] [--size N] [--csv OUT.csv] [--stats] [--seed N] [--points OUT.csv]
+//   [--no-points]
 // argv[0] is "render", the options follow. Returns the exit status: 0 done, 1 input or file error,
 // 2 usage error, 3 method not available. control (if given) replaces Ctrl+C as the stop check;
 // Ctrl+C is caught either way until the outputs are written.

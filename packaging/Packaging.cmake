@@ -47,5 +47,8 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt finds its platform plugins at run time, so dpkg-shlibdeps cannot see them: a desktop needs
 # the xcb or wayland plugin, which the qt6-qpa-plugins package holds.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# Likewise the OpenGL drivers that libEGL and libGL load for the 3D view and --png3d (Mesa's,
+# software-rendered where there is no GPU); without them both say why they cannot draw.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libegl-mesa0, libglx-mesa0, libgl1-mesa-dri")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

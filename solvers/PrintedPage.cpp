@@ -207,7 +207,8 @@ private:
 
 // The problem's text block under the square, in lines h apart; returns the bottom of its last
 // line.
-int WriteTextBlock(Canvas &canvas, const PixelRect &square, const DataLineArray &d, int h) {
+int WriteTextBlock(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
+                   std::span<const std::string> extraLines, int h) {
   canvas.SetFont({"Helvetica", (3 * h) / 5, false});
   int y = square.Bottom + h;
   const std::string blocks[] = {"x(u,v) = " + d[0], "y(u,v) = " + d[1], "z(u,v) = " + d[2],
@@ -218,6 +219,10 @@ int WriteTextBlock(Canvas &canvas, const PixelRect &square, const DataLineArray 
     y += h;
   }
   canvas.TextOut(square.Left, y, "p = " + d[11] + ",  q = " + d[12]);
+  for (const std::string &line : extraLines) {
+    y += h;
+    canvas.TextOut(square.Left, y, line);
+  }
   return y + (3 * h) / 5;
 }
 
@@ -225,13 +230,13 @@ int WriteTextBlock(Canvas &canvas, const PixelRect &square, const DataLineArray 
 // smaller, step by step, since long formulas would otherwise lose the bounds and the parameters
 // below the page's edge. A smaller font breaks into fewer lines, so the first step that fits is
 // kept.
-int FittingLineStep(Canvas &canvas, const PixelRect &square, const DataLineArray &d, int h,
-                    int pageHeight) {
+int FittingLineStep(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
+                    std::span<const std::string> extraLines, int h, int pageHeight) {
   if (pageHeight <= 0)
     return h;
   MeasuringCanvas measure(canvas);
   for (int step = h; step > 2; step = (step * 9) / 10)
-    if (WriteTextBlock(measure, square, d, step) <= pageHeight)
+    if (WriteTextBlock(measure, square, d, extraLines, step) <= pageHeight)
       return step;
   return 2;
 }
@@ -239,24 +244,26 @@ int FittingLineStep(Canvas &canvas, const PixelRect &square, const DataLineArray
 } // namespace
 
 void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &d,
-               std::string_view fileName, int pageHeight) {
+               std::string_view fileName, int pageHeight, std::span<const std::string> extraLines) {
   const int L = square.Left, T = square.Top;
   const int h = (3 * T) / 13;
-  const int step = FittingLineStep(canvas, square, d, h, pageHeight);
+  const int step = FittingLineStep(canvas, square, d, extraLines, h, pageHeight);
   canvas.SetBrushClear();
   canvas.SetFont({"Arial", (7 * h) / 10, true});
   canvas.TextOut(L, T - (5 * h) / 2, "Tandor");
   canvas.SetFont({"Arial", (3 * h) / 5, true});
   canvas.TextOut(L, T - (5 * h) / 2 + h, PrintedFileName(fileName));
-  WriteTextBlock(canvas, square, d, step);
+  WriteTextBlock(canvas, square, d, extraLines, step);
 }
 
 void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers &locus,
-                     LocusMethod method, Glob &glob) {
+                     LocusMethod method, Glob &glob, const PageAdditions &additions) {
   const PixelRect sq = PageLayout::For(pageWidth, pageHeight).Square;
   canvas.SetClipRect(sq);
   canvas.SetBrush(White);
   locus.Draw(method, canvas, sq, false, glob);
+  if (additions.OverLocus)
+    additions.OverLocus(canvas, sq);
   canvas.ClearClip();
   canvas.SetPen(Black, std::max(1, PenWidthFor(sq)), PenMode::Copy);
   canvas.MoveTo(sq.Left, sq.Top);
@@ -264,7 +271,7 @@ void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers
   canvas.LineTo(sq.Right, sq.Bottom);
   canvas.LineTo(sq.Left, sq.Bottom);
   canvas.LineTo(sq.Left, sq.Top);
-  PrintData(canvas, sq, glob.DataLines, glob.FileName, pageHeight);
+  PrintData(canvas, sq, glob.DataLines, glob.FileName, pageHeight, additions.Lines);
 }
 
 } // namespace tandor

@@ -4,9 +4,11 @@
 // sensible places. Written against Canvas so the same code prints on a QPrinter and draws in
 // tandor-cli and in tests on any canvas.
 
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "base/RoutineRef.h"
 #include "problem/Glob.h"
 #include "solvers/Canvas.h"
 #include "solvers/LocusRun.h"
@@ -31,15 +33,24 @@ void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelR
                      int lineStep);
 
 // The title, the file line and the text block of the problem in dataLines, placed around the
-// square of a PageLayout. Given the page's height, a text block that would run past it is set
-// smaller until it ends on the page.
+// square of a PageLayout; extraLines follow the block, one line step apart. Given the page's
+// height, a text block that would run past it is set smaller until it ends on the page.
 void PrintData(Canvas &canvas, const PixelRect &square, const DataLineArray &dataLines,
-               std::string_view fileName, int pageHeight = 0);
+               std::string_view fileName, int pageHeight = 0,
+               std::span<const std::string> extraLines = {});
+
+// What the layers above the solvers add to a page, which this code cannot know: a drawing over
+// the locus (clipped to the square, before the frame) and lines after the problem's text.
+struct PageAdditions {
+  RoutineRef<void(Canvas &, const PixelRect &)> OverLocus;
+  std::span<const std::string> Lines;
+};
 
 // One page of pageWidth x pageHeight (printer pixels): the result of method drawn into the
-// page's square on white, as on a printer (no sibling rows), the square framed in black, then
-// the problem's text (the DataLines and FileName of glob) by PrintData.
+// page's square on white, as on a printer (no sibling rows), the additions drawn over it, the
+// square framed in black, then the problem's text (the DataLines and FileName of glob) by
+// PrintData with the additions' lines.
 void DrawPrintedPage(Canvas &canvas, int pageWidth, int pageHeight, LocusSolvers &locus,
-                     LocusMethod method, Glob &glob);
+                     LocusMethod method, Glob &glob, const PageAdditions &additions = {});
 
 } // namespace tandor

@@ -28,6 +28,8 @@ ExportActions::ExportActions(QWidget &window, Glob &glob, LocusSolvers &locus,
 
 void ExportActions::DrawPicture(Canvas &canvas, const PixelRect &rect) {
   Locus.Draw(Locus.LastMethod, canvas, rect, false, G);
+  if (DrawOver)
+    DrawOver(canvas, rect);
 }
 
 QImage ExportActions::PictureImage(int size) {

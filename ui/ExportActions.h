@@ -4,6 +4,7 @@
 // a CSV file from the window equals the command line's for the same problem.
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 #include "base/PixelRect.h"
@@ -33,8 +34,10 @@ public:
   void CopyPicture();
 
   // The picture of the last drawing, whatever the fields now hold, filling rect: the printer's
-  // drawing, which leaves the sibling rows of the screen alone.
+  // drawing, which leaves the sibling rows of the screen alone, and what DrawOver adds.
   void DrawPicture(Canvas &canvas, const PixelRect &rect);
+  // Drawn over the locus in every picture that goes out (the marks of the singular points).
+  std::function<void(Canvas &, const PixelRect &)> DrawOver;
   QImage PictureImage(int size);
 
 private:

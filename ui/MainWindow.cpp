@@ -14,6 +14,7 @@
 #include <QPainter>
 #include <QPrinter>
 #include <QProgressBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolButton>
@@ -32,6 +33,7 @@
 #include "ui/PointerReadout.h"
 #include "ui/QtCanvas.h"
 #include "ui/RecentFiles.h"
+#include "ui/SurfaceLink.h"
 
 namespace tandor {
 
@@ -103,11 +105,16 @@ bool WindowRunControl::ProcessEventsAndCheckStop() {
 TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
                  std::unique_ptr<WindowDialogs> dialogs)
     : G(glob), Map(map), Locus(locus), Picture(400, 400, QImage::Format_RGB32),
+      Surface3D(std::make_unique<SurfaceViewLink>(glob, map, locus)),
       Dialogs(dialogs ? std::move(dialogs) : std::make_unique<QtWindowDialogs>()),
       Exports(*this, G, Locus, *Dialogs) {
   if (Picture.isNull())
     qFatal("Tandor: no memory for the 400 x 400 picture");
   Picture.fill(Qt::white);
+  // An exported picture shows the marks as the window's does.
+  Exports.DrawOver = [this](Canvas &canvas, const PixelRect &rect) {
+    Singular.DrawMarksInto(canvas, rect);
+  };
   // "[*]" is where Qt shows the mark of unsaved changes.
   setWindowTitle(QStringLiteral("Multiple locus[*]"));
 
@@ -134,6 +141,7 @@ TTandor::TTandor(Glob &glob, MapFunctions &map, LocusSolvers &locus,
   BusySign->setFixedSize(60, 12);
   BusySign->hide();
   InfoBar->addPermanentWidget(BusySign);
+  Surface3D->Attach(Reloj, InfoBar);
 
   OnCreateForm();
   UpdateActions();
@@ -300,6 +308,13 @@ void TTandor::BuildMenus() {
   TrianglesIntersection1 = addMethod("Triangles Intersection", 2);
   Descent1->setChecked(true);
 
+  ViewMenu = bar->addMenu(QStringLiteral("&View"));
+  SingularPoints1 = ViewMenu->addAction(QStringLiteral("Singular Points"));
+  SingularPoints1->setCheckable(true);
+  SingularPoints1->setChecked(true);
+  connect(SingularPoints1, &QAction::toggled, this, &TTandor::OnSingularPoints);
+  Surface3D->AddViewItems(*ViewMenu);
+
   HelpMenu = bar->addMenu(QStringLiteral("&Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
   Manual1->setShortcut(QKeySequence(Qt::Key_F1));
@@ -397,6 +412,7 @@ void TTandor::Dibujala(DrawSender sender) {
   if (sender == DrawSender::Button)
     G.Dirty = true;
   UpdateActions();
+  Surface3D->Follow();
   CloseIfAskedDuringRun();
 }
 
@@ -427,7 +443,8 @@ void TTandor::ComputeAndDraw() {
   // The method choice does not apply to a linear first function.
   MethodMenu->menuAction()->setEnabled(!G.IsLinear);
   const LocusMethod method = MethodInForce(G, Method);
-  if (Locus.Compute(method, G, Map, Control)) {
+  const bool computed = Locus.Compute(method, G, Map, Control);
+  if (computed) {
     QPainter painter(&Picture);
     QtCanvas canvas(painter);
     canvas.SetBrush(White);
@@ -437,6 +454,11 @@ void TTandor::ComputeAndDraw() {
   G.SiblingShown = false;
   if (!G.IsLinear)
     InfoBar->clearMessage();
+  // The search runs on what the method found, under the same Stop; a stopped method's result
+  // is not searched. Its count replaces the not-linear notice, which lasts only while the run
+  // does.
+  Singular.AfterRun(computed && !G.StopRequested, Locus, method, G, Map, Control);
+  Singular.ShowCount(*InfoBar);
 }
 
 void TTandor::OnMethod(QAction *item) {
@@ -462,6 +484,7 @@ void TTandor::OnMethod(QAction *item) {
 
 void TTandor::OnPaintTandor(QPainter &painter) {
   painter.drawImage(0, 0, Picture);
+  Surface3D->PaintMark(painter);
   // Only the sibling display's own repaints carry its circle; any other repaint (the window
   // uncovered, a menu closed over the box) copies the picture alone, and the circle is gone.
   if (!SiblingRepaint) {
@@ -496,6 +519,7 @@ void TTandor::DrawLittleCircle(int x, int y) {
 void TTandor::OnMouseMoveDrawing(int x, int y) {
   if (G.Running)
     return;
+  Surface3D->PictureHover(x, y);
   const bool wasShown = G.SiblingShown;
   G.SiblingShown = false;
   // Before the first run no method has anything to look up.
@@ -519,24 +543,47 @@ void TTandor::ShowPointer(int x, int y) {
   std::optional<Vector2> sibling;
   if (G.SiblingShown)
     sibling = PointOfPixel(G.PictureRect, low, high, G.SiblingPos[0], G.SiblingPos[1]);
-  const QString text =
+  QString text =
       QString::fromStdString(PointerReadout(PointOfPixel(G.PictureRect, low, high, x, y), sibling));
-  // A message of the program stays until it is replaced or cleared.
+  // A mark under the mouse says more than where the mouse is: what the point is, and its image.
+  if (const QString mark = G.Drawn ? Singular.MarkTextAt(x, y) : QString(); !mark.isEmpty())
+    text = mark;
+  // A message of the program stays until it is replaced or cleared; the count of the singular
+  // points is no message to be read once, and comes back when the mouse leaves the picture.
   const QString shown = InfoBar->currentMessage();
-  if (!shown.isEmpty() && shown != PointerText)
+  if (!shown.isEmpty() && shown != PointerText && shown != Singular.CountText())
     return;
   PointerText = text;
   InfoBar->showMessage(text);
 }
 
 void TTandor::ClearPointer() {
-  if (!PointerText.isEmpty() && InfoBar->currentMessage() == PointerText)
+  if (!PointerText.isEmpty() && InfoBar->currentMessage() == PointerText) {
     InfoBar->clearMessage();
+    Singular.ShowCount(*InfoBar);
+  }
   PointerText.clear();
 }
 
 void TTandor::OnMouseLeaveDrawing() {
   ClearPointer();
+  Surface3D->PictureLeft();
+}
+
+void TTandor::OnSingularPoints(bool shown) {
+  if (G.Running) {
+    // Put the check mark back; the picture is the run's until it ends.
+    const QSignalBlocker quiet(SingularPoints1);
+    SingularPoints1->setChecked(!shown);
+    return;
+  }
+  const QString count = Singular.CountText();
+  Singular.SetShown(shown);
+  if (shown)
+    Singular.ShowCount(*InfoBar);
+  else if (!count.isEmpty() && InfoBar->currentMessage() == count)
+    InfoBar->clearMessage();
+  RepaintPicture();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -795,9 +842,14 @@ void TTandor::OnPrint() {
       } else {
         const int W = painter.device()->width(), H = painter.device()->height();
         QtCanvas canvas(painter);
+        auto marks = [this](Canvas &c, const PixelRect &square) {
+          Singular.DrawMarksInto(c, square);
+        };
+        const std::vector<std::string> counts = Singular.PageLines();
+        const PageAdditions additions{marks, counts};
         for (int copy = 0; copy < copies; ++copy) {
           // The picture on the screen, whatever a refused read has made of the fields.
-          DrawPrintedPage(canvas, W, H, Locus, Locus.LastMethod, G);
+          DrawPrintedPage(canvas, W, H, Locus, Locus.LastMethod, G, additions);
           if (copy + 1 < copies)
             printer.newPage();
         }

@@ -21,6 +21,7 @@
 #include "solvers/RunControl.h"
 #include "ui/ExportActions.h"
 #include "ui/ParameterSquare.h"
+#include "ui/SingularPointView.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -39,6 +40,7 @@ namespace tandor {
 class ExamplesMenu;
 class PaintBox;
 class RecentFiles;
+class SurfaceViewLink;
 class TManual1;
 class TTandor;
 
@@ -137,6 +139,7 @@ public:
   QLabel *FileLineLabel = nullptr;  // the line of an opened file that a read refused
   QProgressBar *BusySign = nullptr; // shown while a long run goes on
   QMenu *FileMenu = nullptr, *EditMenu = nullptr, *MethodMenu = nullptr, *HelpMenu = nullptr;
+  QMenu *ViewMenu = nullptr;
   QAction *Open1 = nullptr, *Save1 = nullptr, *SaveAs1 = nullptr, *Print1 = nullptr;
   QAction *ExportPicture1 = nullptr, *ExportLocus1 = nullptr;
   QAction *Exit1 = nullptr;
@@ -145,8 +148,14 @@ public:
   std::unique_ptr<RecentFiles> Recent;
   std::unique_ptr<ExamplesMenu> Examples;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
+  QAction *SingularPoints1 = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
+  // View > 3D View, and the marks that link the picture and the surface.
+  std::unique_ptr<SurfaceViewLink> Surface3D;
+
+  // The cross-caps and triple points of the last run, marked in the picture.
+  SingularPointView Singular{Picture};
 
   // Called before each breath of a long run; tests use it to press Stop mid-run.
   std::function<void()> PollHook;
@@ -173,6 +182,7 @@ private:
   ParameterSquare Square() const;
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
+  void OnSingularPoints(bool shown);
   bool MayReplaceProblem();
   void SetFieldText(QLineEdit *field, const QString &text);
   void UpdateActions();

@@ -1,5 +1,5 @@
-// DrawPictureImage, WritePngPicture, WriteSvgPicture; VectorCanvas and ReplacementDevice, which
-// take Qt's image and SVG writers to a file replacement.
+// DrawPictureImage, WritePngPicture, WritePngImage, WriteSvgPicture; VectorCanvas and
+// ReplacementDevice, which take Qt's image and SVG writers to a file replacement.
 
 #include "ui/PictureFiles.h"
 
@@ -129,6 +129,10 @@ void WritePngPicture(const std::string &path, int size, PictureDrawing draw) {
   const QImage image = DrawPictureImage(size, draw);
   if (image.isNull())
     throw FileError(path, "there is not enough memory for a picture of this size");
+  WritePngImage(path, image);
+}
+
+void WritePngImage(const std::string &path, const QImage &image) {
   WriteThroughQt(
       path, [&](QIODevice &device) { return image.save(&device, "PNG"); },
       "the picture could not be written");

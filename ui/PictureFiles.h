@@ -24,6 +24,8 @@ QImage DrawPictureImage(int size, PictureDrawing draw);
 
 // Throw FileError naming path, with the system's reason where there is one.
 void WritePngPicture(const std::string &path, int size, PictureDrawing draw);
+// A picture made otherwise (the 3D view's) as a PNG file, the same way.
+void WritePngImage(const std::string &path, const QImage &image);
 // Vector graphics: the locus as whole lines in a size x size view box.
 void WriteSvgPicture(const std::string &path, int size, PictureDrawing draw);
 

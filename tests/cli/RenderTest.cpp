@@ -88,16 +88,21 @@ protected:
 
 TEST_F(RenderTest, DrawsWritesAndCountsTheFold) {
   const std::string png = Path("fold.png"), svg = Path("fold.svg"), csv = Path("fold.csv");
-  ASSERT_EQ(Cli({"render", Problem(), "--png", png, "--svg", svg, "--csv", csv, "--stats"}), 0)
+  // Without the mark of the fold's cross-cap at the origin, the picture is the locus alone.
+  ASSERT_EQ(Cli({"render", Problem(), "--png", png, "--svg", svg, "--csv", csv, "--stats",
+                 "--no-points"}),
+            0)
       << err;
   EXPECT_EQ(err, "");
 
   const std::regex stats(R"(\{"method": "descent", "records": (\d+), "pieces": (\d+), )"
-                         R"("seconds": [0-9.]+, "map_evaluations": (\d+)\}\n)");
+                         R"("seconds": [0-9.]+, "map_evaluations": (\d+), )"
+                         R"("cross_caps": \[\[(\S+), (\S+)\]\], "triple_points": \[\]\}\n)");
   std::smatch m;
   ASSERT_TRUE(std::regex_match(out, m, stats)) << out;
   const std::size_t records = std::stoul(m[1]);
   EXPECT_GT(std::stoul(m[3]), 4986u) << "at least the thresholds and the sample table";
+  EXPECT_LT(std::hypot(std::stod(m[4]), std::stod(m[5])), 1e-12);
 
   std::string header;
   const auto rows = CsvRows(csv, header);
@@ -294,7 +299,8 @@ void PrintTo(const OutputKind &kind, std::ostream *os) {
 
 const OutputKind Outputs[] = {{"--png", "out.png", CompletePng},
                               {"--svg", "out.svg", CompleteSvg},
-                              {"--csv", "out.csv", CompleteCsv}};
+                              {"--csv", "out.csv", CompleteCsv},
+                              {"--png3d", "out3d.png", CompletePng}};
 
 // While it lives, a file this process writes cannot grow past the given size: the write fails
 // with "File too large", whatever the user's privileges.

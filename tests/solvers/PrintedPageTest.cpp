@@ -1,6 +1,7 @@
 // The printed page's layout and the line-breaking writer, on a recording canvas whose
 // characters are all 7 pixels wide.
 
+#include <algorithm>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -213,6 +214,46 @@ TEST(PrintedPage, TheLocusInItsFramedSquareThenTheProblem) {
   EXPECT_EQ(canvas.texts[1].text, "Untitled");
   EXPECT_LT(canvas.texts[1].y, sq.Top);
   EXPECT_GT(canvas.texts[2].y, sq.Bottom);
+}
+
+// What a layer above adds: its drawing over the locus while the square's clip is in force, and
+// its lines after the problem's text, one step apart.
+TEST(PrintedPage, AdditionsOverTheLocusAndUnderTheText) {
+  Glob glob;
+  MapFunctions map;
+  SetUpFold(glob, map);
+  LocusSolvers solvers;
+  NeverStop never;
+  ASSERT_TRUE(solvers.Compute(LocusMethod::Descent, glob, map, never));
+
+  RecordingCanvas canvas;
+  PixelRect drawnInto{};
+  std::size_t callsBefore = 0;
+  auto over = [&](Canvas &c, const PixelRect &square) {
+    drawnInto = square;
+    callsBefore = canvas.calls.size();
+    c.Ellipse(square.Left, square.Top, square.Left + 10, square.Top + 10);
+  };
+  const std::vector<std::string> lines{"2 cross-caps, no triple points", "second"};
+  DrawPrintedPage(canvas, 4800, 6600, solvers, LocusMethod::Descent, glob, {over, lines});
+  const PixelRect sq = PageLayout::For(4800, 6600).Square;
+  EXPECT_EQ(drawnInto, sq);
+  // After the locus, before the clip is lifted and the frame drawn.
+  const auto clear = std::find(canvas.calls.begin(), canvas.calls.end(), "ClearClip");
+  ASSERT_NE(clear, canvas.calls.end());
+  EXPECT_LT(callsBefore, static_cast<std::size_t>(clear - canvas.calls.begin()));
+  EXPECT_GT(callsBefore, 10u) << "the locus came first";
+  ASSERT_EQ(canvas.ellipses.size(), 1u);
+
+  const int h = PageLayout::For(4800, 6600).LineStep;
+  const auto &t = canvas.texts;
+  ASSERT_GE(t.size(), 3u);
+  EXPECT_EQ(t[t.size() - 3].text, "p = 1,  q = 0");
+  EXPECT_EQ(t[t.size() - 2].text, "2 cross-caps, no triple points");
+  EXPECT_EQ(t[t.size() - 2].y, t[t.size() - 3].y + h);
+  EXPECT_EQ(t.back().text, "second");
+  EXPECT_EQ(t.back().y, t[t.size() - 3].y + 2 * h);
+  EXPECT_EQ(t.back().x, sq.Left);
 }
 
 // On an A4 page the usual problem keeps the usual layout; formulas as long as a field holds

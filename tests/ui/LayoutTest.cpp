@@ -110,7 +110,7 @@ TEST_F(LayoutTest, MenusCaptionsShortcutsAndTheRadioGroup) {
   // Each title underlines its access key.
   for (QAction *a : Window->menuBar()->actions())
     titles << a->text();
-  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Method", "&Help"}));
+  EXPECT_EQ(titles, QStringList({"&File", "&Edit", "&Method", "&View", "&Help"}));
   EXPECT_EQ(captions(Window->FileMenu),
             QStringList({"Open...", "Recent Files", "Examples", "Save", "Save As..",
                          "Export Picture...", "Export Locus...", "Print...", "-", "Exit"}));
@@ -118,6 +118,10 @@ TEST_F(LayoutTest, MenusCaptionsShortcutsAndTheRadioGroup) {
             QStringList({"Cu&t", "&Copy", "&Paste", "-", "Copy Picture"}));
   EXPECT_EQ(captions(Window->MethodMenu),
             QStringList({"Descent", "Gradual Descent", "Triangles Intersection"}));
+  EXPECT_EQ(captions(Window->ViewMenu), QStringList({"Singular Points", "3D View"}));
+  EXPECT_TRUE(Window->SingularPoints1->isCheckable());
+  EXPECT_TRUE(Window->SingularPoints1->isChecked());
+  EXPECT_EQ(Window->ViewMenu->actions()[1]->shortcut(), QKeySequence("Ctrl+3"));
   EXPECT_EQ(captions(Window->HelpMenu), QStringList({"Manual..."}));
   EXPECT_EQ(Window->Cut1->shortcut(), QKeySequence("Ctrl+X"));
   EXPECT_EQ(Window->Copy1->shortcut(), QKeySequence("Ctrl+C"));

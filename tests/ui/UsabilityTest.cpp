@@ -127,9 +127,16 @@ TEST_F(Usability, TheMouseOverThePictureIsReadOutAndLeavingClearsIt) {
   if (G.SiblingShown) {
     EXPECT_TRUE(Status().contains("sibling: u = 0.")) << Status().toStdString();
   }
+  // Leaving the picture takes the readout away and gives the bar back to the count of the
+  // singular points (the fold pinches at the origin).
   QEvent leave(QEvent::Leave);
   QApplication::sendEvent(Window->Reloj, &leave);
+  EXPECT_EQ(Status(), "1 cross-cap, no triple points");
+  Window->SingularPoints1->trigger();
+  MoveMouse(Window->Reloj, 100, 200);
+  QApplication::sendEvent(Window->Reloj, &leave);
   EXPECT_TRUE(Status().isEmpty());
+  Window->SingularPoints1->trigger();
 
   // A message of the program is not overwritten by the readout.
   Window->pValueEdit->setText("9");
