@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/BenchProblems.h"
 #include "formula/MapFunctions.h"
 #include "solvers/DescentTracer.h"
 
@@ -75,6 +76,33 @@ void RunDescentCompiled(benchmark::State &state, const char *x, const char *y, c
   state.counters["map_evaluations"] = static_cast<double>(map.Evaluations) / runs;
   state.counters["records"] = static_cast<double>(tracer->TraceList.size());
 }
+
+// The problems of tests/data on their own domains.
+void RunDescentProblem(benchmark::State &state, const bench::NamedProblem *problem) {
+  tandor::MapFunctions map;
+  bench::CompileInto(map, *problem);
+  auto evaluate = [&map](double &X, double &Y, double &Z, double u, double v) {
+    map.EvaluateMap(X, Y, Z, u, v);
+  };
+  auto tracer = std::make_unique<tandor::TTandorR2R3>();
+  tandor::NeverStop never;
+  long runs = 0;
+  for (auto _ : state) {
+    tracer->TraceLocus(evaluate, problem->low, 1e-5, problem->high, 23, 200, problem->PixelLength(),
+                       never);
+    benchmark::DoNotOptimize(tracer->TraceList.data());
+    ++runs;
+  }
+  state.counters["map_evaluations"] = static_cast<double>(map.Evaluations) / runs;
+  state.counters["records"] = static_cast<double>(tracer->TraceList.size());
+}
+
+BENCHMARK_CAPTURE(RunDescentProblem, KleinBottle, &bench::KleinBottle)
+    ->Name("BM_Descent/KleinBottle")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunDescentProblem, Default, &bench::DefaultProblem)
+    ->Name("BM_Descent/Default")
+    ->Unit(benchmark::kMillisecond);
 
 BENCHMARK_CAPTURE(RunDescent, Fold, Fold)->Name("BM_Descent/Fold")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunDescent, CrossCapNonLinearFirst, CrossCapNonLinearFirst)

@@ -9,7 +9,9 @@
 #include <memory>
 #include <string>
 
+#include "bench/BenchProblems.h"
 #include "formula/FormulaCompiler.h"
+#include "formula/MapFunctions.h"
 
 namespace {
 
@@ -43,6 +45,13 @@ double NativeE(const double *x) {
   return std::atan(u / v) + std::tanh(u) - std::cosh(v);
 }
 
+// The Klein bottle's x: three distinct trigonometric values, each written several times.
+double NativeF(const double *x) {
+  const double u = x[0], v = x[1], c = std::cos(u), s = std::sin(u), cv = std::cos(v);
+  const double c2 = c * c, c4 = c2 * c2, c6 = c4 * c2;
+  return -2.0 / 15 * c * (3 * cv - 30 * s + 90 * c4 * s - 60 * c6 * s + 5 * c * cv * s);
+}
+
 struct Formula {
   const char *name;
   const char *text;
@@ -55,6 +64,7 @@ const Formula Formulas[] = {
     {"C", "sqrt(abs(u v))+ln(1+u u)/(1+v v)", NativeC},
     {"D", "1+(u+(v+(u v+(u-(v(u+1+(v-(u+2))))))))", NativeD},
     {"E", "arctan(u/v)+tanh(u)-cosh(v)", NativeE},
+    {"F", bench::KleinBottle.x, NativeF},
 };
 
 std::unique_ptr<TOCFunctDDDoubleSafe> Compiled(const char *text) {
@@ -117,6 +127,30 @@ void JitWithDerivative(benchmark::State &state, const Formula &formula) {
   });
 }
 
+// The whole Klein bottle map through EvaluateMap, as the solvers call it.
+void KleinMap(benchmark::State &state) {
+  auto map = std::make_unique<tandor::MapFunctions>();
+  bench::CompileInto(*map, bench::KleinBottle);
+  OverTheGrid(state, [&](const double *values) {
+    double x, y, z;
+    map->EvaluateMap(x, y, z, values[0], values[1]);
+    return x + y + z;
+  });
+}
+
+void KleinMapWithDerivatives(benchmark::State &state) {
+  auto map = std::make_unique<tandor::MapFunctions>();
+  bench::CompileInto(*map, bench::KleinBottle);
+  OverTheGrid(state, [&](const double *values) {
+    double sum = 0;
+    for (int c = 0; c < 3; ++c) {
+      const tandor::DerivativeResult r = (*map)[c].EvaluateWithDerivative(values);
+      sum += r.value + r.derivative;
+    }
+    return sum;
+  });
+}
+
 const int Registered = [] {
   for (const Formula &formula : Formulas) {
     const std::string name = std::string("BM_Evaluate/") + formula.name;
@@ -125,6 +159,10 @@ const int Registered = [] {
     benchmark::RegisterBenchmark((name + "/native").c_str(), Native, formula);
   }
   benchmark::RegisterBenchmark("BM_EvaluateWithDerivative/A/jit", JitWithDerivative, Formulas[0]);
+  benchmark::RegisterBenchmark("BM_EvaluateWithDerivative/F/jit", JitWithDerivative, Formulas[5]);
+  benchmark::RegisterBenchmark("BM_EvaluateMap/KleinBottle", KleinMap);
+  benchmark::RegisterBenchmark("BM_EvaluateMapWithDerivatives/KleinBottle",
+                               KleinMapWithDerivatives);
   return 0;
 }();
 

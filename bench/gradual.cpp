@@ -7,6 +7,7 @@
 #include <memory>
 #include <string>
 
+#include "bench/BenchProblems.h"
 #include "formula/MapFunctions.h"
 #include "solvers/CompiledCoordinates.h"
 #include "solvers/GradualDescentTracer.h"
@@ -82,12 +83,15 @@ void Report(benchmark::State &state, double runs, uint64_t maps, uint64_t values
 
 template <class Map, class Coordinates>
 void Trace(benchmark::State &state, Map &map, Coordinates &coordinates, double &runs,
-           tandor::TImplicitCurve4D &tracer) {
+           tandor::TImplicitCurve4D &tracer, const bench::NamedProblem *domain = nullptr) {
   tracer.BindEvaluators(map, coordinates);
   tracer.SetProjectionSeed(1); // every run the same work
   tandor::NeverStop never;
+  const Vector2 low = domain ? domain->low : Vector2{-1, -1};
+  const Vector2 high = domain ? domain->high : Vector2{1, 1};
+  const double pixel = domain ? domain->PixelLength() : 0.005;
   for (auto _ : state) {
-    tracer.TraceLocus(Vector2{-1, -1}, Vector2{1, 1}, 1e-5, 23, 0.005, never);
+    tracer.TraceLocus(low, high, 1e-5, 23, pixel, never);
     benchmark::DoNotOptimize(tracer.TraceList.data());
     ++runs;
   }
@@ -115,6 +119,18 @@ void RunCompiled(benchmark::State &state, const Problem *problem) {
          coordinates.DerivativeEvaluations, *tracer);
 }
 
+// The problems of tests/data on their own domains.
+void RunProblem(benchmark::State &state, const bench::NamedProblem *problem) {
+  auto map = std::make_unique<CompiledMap>();
+  bench::CompileInto(map->Functions, *problem);
+  tandor::CompiledCoordinates coordinates(map->Functions);
+  auto tracer = std::make_unique<tandor::TImplicitCurve4D>();
+  double runs = 0;
+  Trace(state, *map, coordinates, runs, *tracer, problem);
+  Report(state, runs, map->Functions.Evaluations, coordinates.ValueEvaluations,
+         coordinates.DerivativeEvaluations, *tracer);
+}
+
 void RunPlain(benchmark::State &state, const Problem *problem) {
   PlainMap map{*problem};
   auto tracer = std::make_unique<tandor::TImplicitCurve4D>();
@@ -123,6 +139,12 @@ void RunPlain(benchmark::State &state, const Problem *problem) {
   Report(state, runs, map.MapCalls, map.ValueEvaluations, map.DerivativeEvaluations, *tracer);
 }
 
+BENCHMARK_CAPTURE(RunProblem, KleinBottle, &bench::KleinBottle)
+    ->Name("BM_Gradual/KleinBottle")
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(RunProblem, Default, &bench::DefaultProblem)
+    ->Name("BM_Gradual/Default")
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunCompiled, Fold, &Fold)->Name("BM_Gradual/Fold")->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(RunCompiled, CrossCapNonLinearFirst, &CrossCapNonLinearFirst)
     ->Name("BM_Gradual/CrossCapNonLinearFirst")

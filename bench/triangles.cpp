@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "bench/BenchProblems.h"
 #include "formula/MapFunctions.h"
 #include "solvers/TriangleIntersection.h"
 
@@ -124,6 +125,48 @@ void BM_TrianglesPlainMap(benchmark::State &state, const Problem &problem) {
   WholeRun(state, map);
 }
 
+// The compiled map as the pair loop's threads share it.
+struct Shared {
+  const tandor::MapFunctions &map;
+  void operator()(double &x, double &y, double &z, double u, double v) {
+    map.EvaluateShared(x, y, z, u, v);
+  }
+};
+
+// The problems of tests/data on their own domains, with the pair loop on state.range(0) threads;
+// the CPU time is that of all threads, the wall-clock time is what the user waits.
+void BM_TrianglesProblem(benchmark::State &state, const bench::NamedProblem *problem) {
+  Compiled compiled;
+  bench::CompileInto(compiled.map, *problem);
+  compiled.map.PrepareSharing();
+  Shared shared{compiled.map};
+  auto dib = std::make_unique<CalcDib>();
+  dib->SeedWith(7);
+  dib->Threads = static_cast<int>(state.range(0));
+  tandor::NeverStop never;
+  for (auto _ : state) {
+    dib->ComputeByTriangles(shared, problem->low, problem->high, never);
+    benchmark::DoNotOptimize(dib->Segments().data());
+  }
+  Counters(state, *dib);
+}
+
+BENCHMARK_CAPTURE(BM_TrianglesProblem, KleinBottle, &bench::KleinBottle)
+    ->Name("BM_Triangles/KleinBottle")
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_TrianglesProblem, Default, &bench::DefaultProblem)
+    ->Name("BM_Triangles/Default")
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->MeasureProcessCPUTime()
+    ->UseRealTime()
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Triangles, fold, FoldProblem)
     ->Name("BM_Triangles/fold")
     ->Unit(benchmark::kMillisecond);

@@ -35,7 +35,7 @@ constexpr const char *Usage =
     "usage: tandor-cli render FILE.tdr [--method descent|gradual|triangles] [-p P] [-q Q]\n"
     "                         [--png OUT.png] [--svg OUT.svg] [--size N] [--csv OUT.csv] "
     "[--stats]\n"
-    "                         [--seed N] [--points OUT.csv] [--no-points]\n"
+    "                         [--seed N] [--jobs N] [--points OUT.csv] [--no-points]\n"
     "                         [--png3d OUT.png] [--view YAW,PITCH]\n"
     "       tandor-cli render --example NAME [the same options]\n"
     "Reads the problem's 13 lines and computes its double-point locus with the method in\n"
@@ -57,6 +57,8 @@ constexpr const char *Usage =
     "  --seed N       seeds Gradual Descent's projection and the triangle grid (a whole\n"
     "                 number from 0 to 2^64 - 1), so that a run can be made again; without\n"
     "                 it the clock seeds them\n"
+    "  --jobs N       threads for Triangles Intersection (1 to 256; every core by default);\n"
+    "                 the result is the same with any number\n"
     "Exit status: 0 done (also when stopped by Ctrl+C), 1 input or file error, 2 usage "
     "error,\n3 method not available.\n";
 
@@ -71,6 +73,7 @@ struct RenderOptions {
   bool Stats = false;
   bool NoPoints = false;
   std::optional<uint64_t> Seed;
+  std::optional<int> Jobs;
 
   // The singular points are searched only for an output that shows them.
   bool MarksDrawn() const { return !NoPoints && (Png || Svg); }
@@ -97,6 +100,14 @@ int SizeOf(std::string_view text) {
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
   if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > MaxPictureSize)
     throw UsageError("the size must be a whole number from 1 to 16384");
+  return n;
+}
+
+int JobsOf(std::string_view text) {
+  int n = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), n);
+  if (error != std::errc() || end != text.data() + text.size() || n < 1 || n > 256)
+    throw UsageError("the number of jobs must be a whole number from 1 to 256");
   return n;
 }
 
@@ -142,6 +153,8 @@ RenderOptions ParseOptions(int argc, char **argv) {
       o.Stats = true;
     else if (word == "--seed")
       o.Seed = SeedOf(value());
+    else if (word == "--jobs")
+      o.Jobs = JobsOf(value());
     else if (word == "--points")
       o.Points = value();
     else if (word == "--no-points")
@@ -264,6 +277,8 @@ int Render(RenderOptions o, std::ostream &out, std::ostream &err, RunControl *co
   InterruptControl interrupt;
   RememberedStop stop(control ? *control : interrupt);
   run->solvers.SetSeed(o.Seed);
+  if (o.Jobs)
+    run->solvers.SetThreads(*o.Jobs);
   run->map.Evaluations = 0;
   const auto start = std::chrono::steady_clock::now();
   run->solvers.Compute(run->method, run->glob, run->map, stop);

@@ -6,6 +6,7 @@
 
 #include "formula/EvaluatorPlan.h"
 #include "formula/FormulaCompiler.h"
+#include "formula/ValueReuse.h"
 #include "formula/X87Sequences.h"
 
 namespace tandor {
@@ -26,11 +27,19 @@ constexpr std::size_t BytesPerToken = 256;
 class DerivativeProgram : public x87::Emitter {
 public:
   explicit DerivativeProgram(const TOCFunctDDDoubleSafe &f)
-      : Emitter(BytesPerToken * (f.Postfix.size() + 2)), F(f) {}
+      : Emitter(BytesPerToken * (f.Postfix.size() + 2) +
+                x87::ReuseRecordBytes * (f.Reuse()->Plan.FoldedValues.size() + 1)),
+        F(f) {}
 
   void Generate() {
+    const ReusePlan &plan = F.Reuse()->Plan;
+    const TOCFunctDDDoubleSafe *formula = &F;
+    const std::vector<FoldedNumber> folded =
+        FoldByMachineCode({&formula, 1}, plan, Pass::Derivative);
     LoadBases(F.Constants.data(), F.DerivativeSlots.data());
-    Translate(*this, F.Postfix, Pass::Derivative);
+    OpenFrame(plan.SlotCount);
+    Translate(*this, F.Postfix, plan.Steps[0], Pass::Derivative);
+    Close(folded);
   }
 
 private:
@@ -116,6 +125,22 @@ private:
     MultiplyBySlot(Level);
     fsubp(st1, st0);
     fstp(Slot(Level - 1));
+  }
+
+  // -> the subexpression's value, computed before or folded, with its slope in the new slot.
+  void Load(const ReuseStep &step) {
+    ++Level;
+    const bool saved = step.kind == ReuseStep::LoadSaved;
+    mov(rax, saved ? SavedSlope(step.Index) : FoldedSlope(step.Index));
+    mov(Slot(Level), rax);
+    LoadExtended(saved ? SavedValue(step.Index) : FoldedValue(step.Index));
+  }
+
+  // x -> x, kept with its slope for its later occurrences.
+  void Save(int slot) {
+    SaveTop(slot);
+    mov(rax, Slot(Level));
+    mov(SavedSlope(slot), rax);
   }
 
   // x -> -x, and x' -> -x'.
@@ -418,7 +443,10 @@ private:
 
 void TOCFunctDDDoubleSafe::GenerateDerivativeCode() {
   const bool runnable = DerivativeSlots.size() == static_cast<std::size_t>(MaxStackDepth()) + 1 &&
-                        IsWellFormed(Postfix, VariableCount, Constants.size());
+                        IsWellFormed(Postfix, VariableCount, Constants.size()) &&
+                        ReuseState != nullptr && ReuseState->ForPostfix == Postfix;
+  if (runnable)
+    ReuseState->ReferenceDerivatives = FoldByReference(*this, ReuseState->Plan, Pass::Derivative);
   DerivativeEntry =
       x87::GenerateCode<DerivativeProgram>(*this, runnable, DerivativeCode, DerivativeBlock);
 }

@@ -10,6 +10,7 @@
 #include "formula/ExecutableBlock.h"
 #include "formula/FunctionCodes.h"
 #include "formula/InputError.h"
+#include "formula/ValueReuse.h"
 
 namespace tandor {
 
@@ -132,6 +133,7 @@ void TOCFunctDDDoubleSafe::Compile(std::string_view formula, std::string_view va
                                    std::string &message) {
   // The old evaluators read the Constants that are replaced below: drop them first, so that a
   // failed compile leaves an object that answers NaN instead of reading freed memory.
+  ++CodeGeneration;
   ValueEntry = nullptr;
   DerivativeEntry = nullptr;
   ValueBlock.reset();

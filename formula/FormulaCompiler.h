@@ -32,6 +32,7 @@ struct DerivativeResult {
 using EvaluatorEntry = long double (*)(const double *values, int lastIndex);
 
 class ExecutableBlock; // a block of machine code, written first and then made read+execute
+struct FormulaReuse;   // what the evaluators compute once: ValueReuse.h
 
 class TOCFunctDDDoubleSafe {
 public:
@@ -86,6 +87,14 @@ public:
 
   LinearTermRecords LinearTerms{}; // written by the linear-form recognition
 
+  // Repeated subexpressions computed once and constant ones folded at compile time, to the same
+  // bits; false generates the evaluators token by token (the tests compare the two).
+  bool ReuseSubexpressions = true;
+  // Counts the value code generations, so that code built from this formula's evaluator (the
+  // map routine) can tell it is stale.
+  uint64_t CodeGeneration = 0;
+  const FormulaReuse *Reuse() const { return ReuseState.get(); }
+
   // Largest depth of the evaluation stack that Postfix reaches.
   int MaxStackDepth() const;
 
@@ -95,6 +104,7 @@ private:
   bool Compiled = false;
   std::unique_ptr<ExecutableBlock> ValueBlock;
   std::unique_ptr<ExecutableBlock> DerivativeBlock;
+  std::unique_ptr<FormulaReuse> ReuseState;
 };
 
 // Gives the formula new parameter values (p first, q second) without recompiling. Does nothing

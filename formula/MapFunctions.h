@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "formula/FormulaCompiler.h"
+#include "formula/MapRoutine.h"
 
 namespace tandor {
 
@@ -18,6 +19,28 @@ public:
   void EvaluateMap(double &x, double &y, double &z, double u, double v) {
     ++Evaluations;
     const double uv[2] = {u, v};
+    if (const MapEntry entry = Routine.EntryFor(Functions); entry != nullptr) {
+      double xyz[3];
+      entry(uv, xyz);
+      x = xyz[0], y = xyz[1], z = xyz[2];
+      return;
+    }
+    x = Functions[0].Evaluate(uv);
+    y = Functions[1].Evaluate(uv);
+    z = Functions[2].Evaluate(uv);
+  }
+
+  // F(u, v) for threads that share the functions: they are only read, nothing is counted. Run
+  // PrepareSharing on the owning thread first, and compile nothing while threads evaluate.
+  void PrepareSharing() { Routine.EntryFor(Functions); }
+  void EvaluateShared(double &x, double &y, double &z, double u, double v) const {
+    const double uv[2] = {u, v};
+    if (Routine.Entry != nullptr && Routine.IsFor(Functions)) {
+      double xyz[3];
+      Routine.Entry(uv, xyz);
+      x = xyz[0], y = xyz[1], z = xyz[2];
+      return;
+    }
     x = Functions[0].Evaluate(uv);
     y = Functions[1].Evaluate(uv);
     z = Functions[2].Evaluate(uv);
@@ -36,6 +59,8 @@ public:
 
   // How many times EvaluateMap ran; for statistics only.
   uint64_t Evaluations = 0;
+  // The three functions as one routine, made at the first evaluation after a compile.
+  MapRoutine Routine;
 };
 
 } // namespace tandor

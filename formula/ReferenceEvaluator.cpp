@@ -13,6 +13,7 @@
 
 #include "formula/EvaluatorPlan.h"
 #include "formula/FormulaCompiler.h"
+#include "formula/ValueReuse.h"
 
 namespace tandor {
 
@@ -283,6 +284,16 @@ public:
       ++FreeRegisters;
     }
   }
+  // The oldest register values go to the machine stack, as the spills made for a subexpression
+  // that is loaded instead of computed.
+  void SpillOldest(int count) {
+    for (; count > 0; --count) {
+      Real &bottom = Values[Depth - (8 - FreeRegisters)];
+      bottom = static_cast<double>(bottom);
+      ++FreeRegisters;
+    }
+  }
+  int FreeRegisterCount() const { return FreeRegisters; }
   void Push(Real value) {
     Values[Depth++] = value;
     --FreeRegisters;
@@ -358,112 +369,211 @@ int TOCFunctDDDoubleSafe::MaxStackDepth() const {
   return deepest;
 }
 
-long double TOCFunctDDDoubleSafe::EvaluateReference(const double *values) const {
-  SimulatedStack stack(MaxStackDepth());
-  for (std::size_t i = 0; i < Postfix.size(); ++i) {
-    const auto token = static_cast<unsigned char>(Postfix[i]);
-    if (token == OperandMarker || token == '1' || token == 'p') {
-      Real value = token == '1' ? 1 : Pi;
-      if (token == OperandMarker &&
-          (i + 1 >= Postfix.size() ||
-           !ReadOperand(*this, static_cast<unsigned char>(Postfix[++i]), values, value, nullptr)))
-        return QuietNaN;
-      stack.EnsureFree(RegistersToReserve(token, Pass::Value));
-      stack.Push(value);
-    } else if (IsBinaryOperator(token)) {
-      if (stack.Size() < 2)
-        return QuietNaN;
-      stack.ReloadIfSpilled();
-      stack.EnsureFree(RegistersToReserve(token, Pass::Value));
-      const Real b = stack.Pop();
-      stack.Top() = BinaryValue(token, stack.Top(), b);
-    } else if (token == '#' || IsFunctionCode(token)) {
-      if (stack.Size() < 1)
-        return QuietNaN;
-      stack.EnsureFree(RegistersToReserve(token, Pass::Value));
-      stack.Top() = token == '#' ? -stack.Top()
-                                 : ValueOfFunction(static_cast<FunctionCode>(token), stack.Top());
-    } else {
-      return QuietNaN;
-    }
-  }
-  return stack.Size() == 1 ? stack.Top() : QuietNaN;
-}
+namespace {
 
-DerivativeResult TOCFunctDDDoubleSafe::EvaluateWithDerivativeReference(const double *values) const {
-  constexpr double NaN = std::numeric_limits<double>::quiet_NaN();
-  const int capacity = MaxStackDepth();
-  SimulatedStack stack(capacity);
-  std::array<double, 32> inlineSlopes; // written before read, like the stack
-  std::vector<double> heapSlopes;
-  double *slopes = inlineSlopes.data(); // the derivative of each level, a double as in memory
-  if (capacity > static_cast<int>(inlineSlopes.size())) {
-    heapSlopes.resize(static_cast<std::size_t>(capacity));
-    slopes = heapSlopes.data();
+struct ReferenceResult {
+  Real Value = QuietNaN;
+  double Slope = std::numeric_limits<double>::quiet_NaN();
+  bool Ok = false;
+};
+
+// One run of the reference evaluator: the stack, the derivative slots and the saved values.
+class ReferenceRun {
+public:
+  ReferenceRun(const TOCFunctDDDoubleSafe &f, const double *values, Pass pass, int slots)
+      : F(f), Values(values), ThePass(pass), Stack(f.MaxStackDepth()) {
+    const std::size_t depth = static_cast<std::size_t>(f.MaxStackDepth());
+    if (depth > InlineSlopes.size()) {
+      HeapSlopes.resize(depth);
+      Slopes = HeapSlopes.data();
+    }
+    Saved.resize(static_cast<std::size_t>(slots));
   }
-  for (std::size_t i = 0; i < Postfix.size(); ++i) {
-    const auto token = static_cast<unsigned char>(Postfix[i]);
+
+  // The token at Postfix[i]; i moves past an operand's index. False where Postfix is malformed.
+  bool Token(std::size_t &i) {
+    const auto token = static_cast<unsigned char>(F.Postfix[i]);
     if (token == OperandMarker || token == '1' || token == 'p') {
       Real value = token == '1' ? 1 : Pi;
       double slope = 0;
-      if (token == OperandMarker &&
-          (i + 1 >= Postfix.size() ||
-           !ReadOperand(*this, static_cast<unsigned char>(Postfix[++i]), values, value, &slope)))
-        return {NaN, NaN};
-      stack.EnsureFree(RegistersToReserve(token, Pass::Derivative));
-      slopes[stack.Size()] = slope;
-      stack.Push(value);
+      if (token == OperandMarker && (i + 1 >= F.Postfix.size() ||
+                                     !ReadOperand(F, static_cast<unsigned char>(F.Postfix[++i]),
+                                                  Values, value, Derivative() ? &slope : nullptr)))
+        return false;
+      Stack.EnsureFree(RegistersToReserve(token, ThePass));
+      Push(value, slope);
     } else if (IsBinaryOperator(token)) {
-      if (stack.Size() < 2)
-        return {NaN, NaN};
-      stack.ReloadIfSpilled();
-      stack.EnsureFree(RegistersToReserve(token, Pass::Derivative));
-      const Real db = slopes[stack.Size() - 1];
-      double &da = slopes[stack.Size() - 2];
-      const Real b = stack.Pop();
-      const Real a = stack.Top();
-      switch (token) {
-      case '+':
-        stack.Top() = a + b;
-        da = static_cast<double>(Real(da) + db);
-        break;
-      case '-':
-        stack.Top() = a - b;
-        da = static_cast<double>(Real(da) - db);
-        break;
-      case '*':
-        stack.Top() = b * a;
-        da = static_cast<double>(a * db + b * Real(da));
-        break;
-      default:
-        if (JumpEqual(0, b)) {
-          stack.Top() = a * Huge;
-          da = 0;
-        } else {
-          const Real inverse = 1 / b;
-          stack.Top() = inverse * a;
-          da = static_cast<double>(Real(da) * inverse - a * (inverse * inverse) * db);
-        }
+      if (Stack.Size() < 2)
+        return false;
+      Stack.ReloadIfSpilled();
+      Stack.EnsureFree(RegistersToReserve(token, ThePass));
+      if (Derivative())
+        BinaryWithSlope(token);
+      else {
+        const Real b = Stack.Pop();
+        Stack.Top() = BinaryValue(token, Stack.Top(), b);
       }
     } else if (token == '#' || IsFunctionCode(token)) {
-      if (stack.Size() < 1)
-        return {NaN, NaN};
-      stack.EnsureFree(RegistersToReserve(token, Pass::Derivative));
-      Real &x = stack.Top();
-      double &dx = slopes[stack.Size() - 1];
-      if (token == '#') {
-        x = -x;
-        dx = -dx;
-      } else {
-        ApplyWithSlope(static_cast<FunctionCode>(token), x, dx);
-      }
+      if (Stack.Size() < 1)
+        return false;
+      Stack.EnsureFree(RegistersToReserve(token, ThePass));
+      Unary(token);
     } else {
-      return {NaN, NaN};
+      return false;
+    }
+    return true;
+  }
+
+  // A subexpression not computed here: the spills its run would have made below it, then its
+  // value.
+  void Load(const ReuseStep &step, const FoldedNumber &number) {
+    Stack.SpillOldest(
+        SkippedSpills(F.Postfix, step.Begin, step.End, Stack.FreeRegisterCount(), ThePass));
+    Push(number.Value, number.Slope);
+  }
+  void Save(int slot) {
+    Saved[static_cast<std::size_t>(slot)] = {Stack.Top(),
+                                             Derivative() ? Slopes[Stack.Size() - 1] : 0};
+  }
+  const FoldedNumber &SavedValue(int slot) const { return Saved[static_cast<std::size_t>(slot)]; }
+
+  ReferenceResult Result() {
+    if (Stack.Size() != 1)
+      return {};
+    return {Stack.Top(), Derivative() ? Slopes[0] : 0, true};
+  }
+
+private:
+  bool Derivative() const { return ThePass == Pass::Derivative; }
+
+  void Push(Real value, double slope) {
+    if (Derivative())
+      Slopes[Stack.Size()] = slope;
+    Stack.Push(value);
+  }
+
+  void Unary(unsigned char token) {
+    Real &x = Stack.Top();
+    if (!Derivative()) {
+      x = token == '#' ? -x : ValueOfFunction(static_cast<FunctionCode>(token), x);
+      return;
+    }
+    double &dx = Slopes[Stack.Size() - 1];
+    if (token == '#') {
+      x = -x;
+      dx = -dx;
+    } else {
+      ApplyWithSlope(static_cast<FunctionCode>(token), x, dx);
     }
   }
-  if (stack.Size() != 1)
-    return {NaN, NaN};
-  return {static_cast<double>(stack.Top()), slopes[0]};
+
+  void BinaryWithSlope(unsigned char token) {
+    const Real db = Slopes[Stack.Size() - 1];
+    double &da = Slopes[Stack.Size() - 2];
+    const Real b = Stack.Pop();
+    const Real a = Stack.Top();
+    switch (token) {
+    case '+':
+      Stack.Top() = a + b;
+      da = static_cast<double>(Real(da) + db);
+      break;
+    case '-':
+      Stack.Top() = a - b;
+      da = static_cast<double>(Real(da) - db);
+      break;
+    case '*':
+      Stack.Top() = b * a;
+      da = static_cast<double>(a * db + b * Real(da));
+      break;
+    default:
+      if (JumpEqual(0, b)) {
+        Stack.Top() = a * Huge;
+        da = 0;
+      } else {
+        const Real inverse = 1 / b;
+        Stack.Top() = inverse * a;
+        da = static_cast<double>(Real(da) * inverse - a * (inverse * inverse) * db);
+      }
+    }
+  }
+
+  const TOCFunctDDDoubleSafe &F;
+  const double *Values;
+  Pass ThePass;
+  SimulatedStack Stack;
+  std::array<double, 32> InlineSlopes; // written before read, like the stack
+  std::vector<double> HeapSlopes;
+  double *Slopes = InlineSlopes.data(); // the derivative of each level, a double as in memory
+  std::vector<FoldedNumber> Saved;
+};
+
+ReferenceResult RunTokens(const TOCFunctDDDoubleSafe &f, const double *values, Pass pass) {
+  ReferenceRun run(f, values, pass, 0);
+  for (std::size_t i = 0; i < f.Postfix.size(); ++i)
+    if (!run.Token(i))
+      return {};
+  return run.Result();
 }
+
+ReferenceResult RunPlan(const TOCFunctDDDoubleSafe &f, const double *values, Pass pass,
+                        const ReusePlan &plan, const std::vector<FoldedNumber> &folded) {
+  ReferenceRun run(f, values, pass, plan.SlotCount);
+  for (const ReuseStep &step : plan.Steps[0]) {
+    if (step.kind == ReuseStep::LoadSaved) {
+      run.Load(step, run.SavedValue(step.Index));
+    } else if (step.kind == ReuseStep::LoadFolded) {
+      run.Load(step, folded[static_cast<std::size_t>(step.Index)]);
+    } else {
+      std::size_t i = step.Begin;
+      if (!run.Token(i))
+        return {};
+      if (step.SaveTo >= 0)
+        run.Save(step.SaveTo);
+    }
+  }
+  return run.Result();
+}
+
+ReferenceResult Run(const TOCFunctDDDoubleSafe &f, const double *values, Pass pass) {
+  const FormulaReuse *reuse = f.Reuse();
+  if (reuse == nullptr || reuse->ForPostfix != f.Postfix || reuse->Plan.Steps.size() != 1)
+    return RunTokens(f, values, pass);
+  const auto &folded = pass == Pass::Value ? reuse->ReferenceValues : reuse->ReferenceDerivatives;
+  if (folded.size() != reuse->Plan.FoldedValues.size())
+    return RunTokens(f, values, pass);
+  return RunPlan(f, values, pass, reuse->Plan, folded);
+}
+
+} // namespace
+
+long double TOCFunctDDDoubleSafe::EvaluateReference(const double *values) const {
+  return Run(*this, values, Pass::Value).Value;
+}
+
+DerivativeResult TOCFunctDDDoubleSafe::EvaluateWithDerivativeReference(const double *values) const {
+  const ReferenceResult r = Run(*this, values, Pass::Derivative);
+  if (!r.Ok)
+    return {std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::quiet_NaN()};
+  return {static_cast<double>(r.Value), r.Slope};
+}
+
+namespace evaluator {
+
+std::vector<FoldedNumber> FoldByReference(const TOCFunctDDDoubleSafe &formula,
+                                          const ReusePlan &plan, Pass pass) {
+  std::vector<FoldedNumber> folded;
+  TOCFunctDDDoubleSafe part;
+  part.VariableCount = formula.VariableCount;
+  part.ParameterCount = formula.ParameterCount;
+  part.Constants = formula.Constants;
+  for (const ReusePlan::Folded &f : plan.FoldedValues) {
+    part.Postfix = formula.Postfix.substr(f.Begin, f.End - f.Begin);
+    const ReferenceResult r = RunTokens(part, nullptr, pass);
+    folded.push_back({r.Value, r.Slope});
+  }
+  return folded;
+}
+
+} // namespace evaluator
 
 } // namespace tandor

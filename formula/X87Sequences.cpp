@@ -20,6 +20,7 @@ EvaluatorEntry EmitCode(std::vector<uint8_t> bytes, std::vector<uint8_t> &code,
 #ifdef TANDOR_X87_MACHINE_CODE
 
 #include <cstddef>
+#include <cstring>
 
 namespace tandor::x87 {
 
@@ -37,6 +38,15 @@ void Emitter::LoadBases(const double *constants, const double *slots) {
   if (slots != nullptr)
     mov(SlotsBase, reinterpret_cast<std::size_t>(slots));
   mov(GuardsBase, reinterpret_cast<std::size_t>(&Guards));
+}
+
+void Emitter::LoadConstantsBase(const double *constants) {
+  mov(ConstantsBase, reinterpret_cast<std::size_t>(constants));
+}
+
+void Emitter::StoreResult(const Xbyak::Address &address) {
+  fstp(address);
+  ++FreeRegisters;
 }
 
 void Emitter::LoadGuard(const double GuardConstants::*constant) {
@@ -308,6 +318,76 @@ void Emitter::ReloadSpilled() {
   add(rsp, 8);
   fxch(st1);
   --FreeRegisters;
+}
+
+void Emitter::OpenFrame(int slots) {
+  if (slots <= 0)
+    return;
+  FrameBytes = slots * ReuseRecordBytes;
+  sub(rsp, FrameBytes);
+  mov(FrameBase, rsp);
+}
+
+void Emitter::Close(std::span<const evaluator::FoldedNumber> folded) {
+  if (FrameBytes > 0)
+    add(rsp, FrameBytes);
+  ret();
+  if (folded.empty())
+    return;
+  align(16);
+  L(FoldedData);
+  for (const evaluator::FoldedNumber &number : folded) {
+    uint8_t record[ReuseRecordBytes] = {};
+    std::memcpy(record, &number.Value, 10);
+    std::memcpy(record + ReuseSlopeOffset, &number.Slope, sizeof number.Slope);
+    for (const uint8_t byte : record)
+      db(byte);
+  }
+}
+
+// The 80-bit values are addressed through a dword frame: xbyak spells no FLD m80 or FSTP m80,
+// so they are emitted as FILD m32 (DB /0) with the ModRM reg field set to /5 or /7.
+Xbyak::Address Emitter::SavedValue(int slot) const {
+  return dword[FrameBase + ReuseRecordBytes * slot];
+}
+
+Xbyak::Address Emitter::SavedSlope(int slot) const {
+  return qword[FrameBase + ReuseRecordBytes * slot + ReuseSlopeOffset];
+}
+
+Xbyak::Address Emitter::FoldedValue(int index) const {
+  return dword[rip + FoldedData + ReuseRecordBytes * index];
+}
+
+Xbyak::Address Emitter::FoldedSlope(int index) const {
+  return qword[rip + FoldedData + (ReuseRecordBytes * index + ReuseSlopeOffset)];
+}
+
+void Emitter::ExtendedOperation(const Xbyak::Address &address, int field) {
+  const std::size_t start = getSize();
+  fild(address);
+  const std::size_t opcode = (getCode()[start] & 0xF0) == 0x40 ? start + 1 : start;
+  rewrite(opcode + 1, getCode()[opcode + 1] | (field << 3), 1);
+}
+
+void Emitter::LoadExtended(const Xbyak::Address &address) {
+  ExtendedOperation(address, 5);
+}
+
+void Emitter::StoreExtended(const Xbyak::Address &address) {
+  ExtendedOperation(address, 7);
+}
+
+// A free register keeps the value while a copy is stored; without one the value makes the round
+// trip through its slot, which loses nothing at 80 bits.
+void Emitter::SaveTop(int slot) {
+  if (FreeRegisters >= 1) {
+    fld(st0);
+    StoreExtended(SavedValue(slot));
+  } else {
+    StoreExtended(SavedValue(slot));
+    LoadExtended(SavedValue(slot));
+  }
 }
 
 std::vector<uint8_t> Emitter::Bytes() const {

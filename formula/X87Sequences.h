@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <utility>
 #include <vector>
 
@@ -39,6 +40,7 @@ EvaluatorEntry GenerateCode(const TOCFunctDDDoubleSafe &f, bool runnable,
 #include <xbyak/xbyak.h>
 
 #include "formula/EvaluatorPlan.h"
+#include "formula/ValueReuse.h"
 
 namespace tandor::x87 {
 
@@ -48,6 +50,14 @@ inline const Xbyak::Reg64 &ValuesBase = Xbyak::util::rdi;
 inline const Xbyak::Reg64 &ConstantsBase = Xbyak::util::rdx;
 inline const Xbyak::Reg64 &GuardsBase = Xbyak::util::rcx;
 inline const Xbyak::Reg64 &SlotsBase = Xbyak::util::r8;
+// Where a routine for several formulas stores their values (its second argument).
+inline const Xbyak::Reg64 &ResultsBase = Xbyak::util::rsi;
+// The frame of saved subexpressions, on the machine stack below the caller's.
+inline const Xbyak::Reg64 &FrameBase = Xbyak::util::r9;
+
+// A saved or folded value takes 32 bytes: the 80-bit value, then at 16 the slope as a double.
+inline constexpr int ReuseRecordBytes = 32;
+inline constexpr int ReuseSlopeOffset = 16;
 
 class Emitter : public Xbyak::CodeGenerator {
 public:
@@ -55,6 +65,10 @@ public:
 
   // The evaluator's entry: the base registers the program needs. The stack is untouched.
   void LoadBases(const double *constants, const double *slots);
+  // The constants of the formula whose code follows.
+  void LoadConstantsBase(const double *constants);
+  // x -> (nothing), x stored at address as a double.
+  void StoreResult(const Xbyak::Address &address);
   // -> c: one of the guard constants.
   void LoadGuard(const double evaluator::GuardConstants::*constant);
   // -> values[index].
@@ -62,11 +76,26 @@ public:
   // -> 1, pi, or the variable or constant that the operand pair with index k names.
   void LoadOperand(unsigned char token, int k, int variableCount);
 
-  // Runs the whole of Postfix through program, whose Operand, Binary, Negate and Function
-  // emit each token's sequence; the register reservations and spills are made here, so that
-  // both evaluators spill at the same points. Ends with the return.
+  // Runs the steps of a plan over postfix through program, whose Operand, Binary, Negate and
+  // Function emit each token's sequence and whose Load and Save move the values of the plan;
+  // the register reservations and spills are made here, so that both evaluators spill at the
+  // same points, and a subexpression loaded instead of computed spills what it would have.
   template <class Program>
-  void Translate(Program &program, std::string_view postfix, evaluator::Pass pass);
+  void Translate(Program &program, std::string_view postfix,
+                 std::span<const evaluator::ReuseStep> steps, evaluator::Pass pass);
+  // The frame for the plan's saved values; Close releases it and returns, then places the
+  // folded values after the code.
+  void OpenFrame(int slots);
+  void Close(std::span<const evaluator::FoldedNumber> folded);
+  Xbyak::Address SavedValue(int slot) const;
+  Xbyak::Address SavedSlope(int slot) const;
+  Xbyak::Address FoldedValue(int index) const;
+  Xbyak::Address FoldedSlope(int index) const;
+  // x -> x, with x kept in the slot at full precision.
+  void SaveTop(int slot);
+  // -> the 80-bit value at address; and x -> (nothing), x stored there in 80 bits.
+  void LoadExtended(const Xbyak::Address &address);
+  void StoreExtended(const Xbyak::Address &address);
 
   // x -> x mod 2 pi, exactly (the argument range of FSIN, FCOS and FSINCOS).
   void ReduceByTwoPi();
@@ -141,7 +170,10 @@ private:
   // b -> a b, with a the value last spilled.
   void ReloadSpilled();
   int FreeRegisters = 8;
+  int FrameBytes = 0;
+  Xbyak::Label FoldedData;
 
+  void ExtendedOperation(const Xbyak::Address &address, int field);
   // m x -> x mod m.
   void ReduceByModulusOnTop();
   // x -> x, flags of the bound loadBound pushes against |x|.
@@ -149,8 +181,19 @@ private:
 };
 
 template <class Program>
-void Emitter::Translate(Program &program, std::string_view postfix, evaluator::Pass pass) {
-  for (std::size_t i = 0; i < postfix.size(); ++i) {
+void Emitter::Translate(Program &program, std::string_view postfix,
+                        std::span<const evaluator::ReuseStep> steps, evaluator::Pass pass) {
+  using evaluator::ReuseStep;
+  for (const ReuseStep &step : steps) {
+    if (step.kind != ReuseStep::Token) {
+      for (int s = evaluator::SkippedSpills(postfix, step.Begin, step.End, FreeRegisters, pass);
+           s > 0; --s)
+        SpillBottom();
+      program.Load(step);
+      --FreeRegisters;
+      continue;
+    }
+    std::size_t i = step.Begin;
     const auto token = static_cast<unsigned char>(postfix[i]);
     const bool binary = evaluator::IsBinaryOperator(token);
     // Only the right operand is in a register: the left one comes back first.
@@ -168,8 +211,9 @@ void Emitter::Translate(Program &program, std::string_view postfix, evaluator::P
     } else {
       program.Function(static_cast<FunctionCode>(token));
     }
+    if (step.SaveTo >= 0)
+      program.Save(step.SaveTo);
   }
-  ret();
 }
 
 template <class Positive, class Otherwise>

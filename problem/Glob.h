@@ -108,10 +108,17 @@ struct Glob {
 void SetParamValue(Glob &glob, MapFunctions &map, const Vector2 &pq);
 
 // Sets DataLines from FormulaTexts, the domain, the parameter ranges and the parameter values.
+// The numbers are written by FormatDataNumber, except those of a variable whose range would read
+// back moved by more than a millionth of its width (ends that agree to eight digits or
+// more): all its numbers are then written by FormatExactDataNumber.
 void DataToLines(Glob &glob);
 
 // Up to 15 significant digits with '.' whatever the locale: fixed notation without trailing
 // zeros (-1, 0.5, 2), scientific with a capital E below 1e-5 and from 1E15 on (1E-6, 1.5E20).
 std::string FormatDataNumber(double value);
+
+// The same format with the fewest significant digits (at most 17) that read back as value:
+// 1.0000000000000002, 1.7976931348623157E308.
+std::string FormatExactDataNumber(double value);
 
 } // namespace tandor

@@ -182,6 +182,12 @@ bool ComputeLinearDirection(Glob &glob, const MapFunctions &map) {
     return term.Sign == -1 ? -a : a;
   };
   glob.LinearDirection = {coefficient(glob.LinearTerms[0]), coefficient(glob.LinearTerms[1])};
+  // A number beyond the range of a double (1E400 v) is an infinite coefficient: the lines of
+  // constant x are then those of any large one, so the direction is that of the limit.
+  auto &d = glob.LinearDirection;
+  if (std::isinf(d[0]) || std::isinf(d[1]))
+    d = {std::isinf(d[0]) ? std::copysign(1.0, d[0]) : 0.0,
+         std::isinf(d[1]) ? std::copysign(1.0, d[1]) : 0.0};
   const double n = std::hypot(glob.LinearDirection[0], glob.LinearDirection[1]);
   if (!(n > 1e-9))
     return false;

@@ -71,6 +71,12 @@ void LocusSolvers::SetSeed(std::optional<uint64_t> seed) {
       solver->SetSeed(seed);
 }
 
+void LocusSolvers::SetThreads(int threads) {
+  for (auto &solver : Solvers)
+    if (solver)
+      solver->SetThreads(threads);
+}
+
 bool LocusSolvers::FindSibling(int x, int row, int &siblingX, int &siblingY) const {
   const LocusMethodSolver *solver = Solver(LastMethod);
   return solver != nullptr && solver->FindSibling(x, row, siblingX, siblingY);

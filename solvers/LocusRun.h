@@ -56,6 +56,8 @@ public:
   // ignore it and have no seed to tell.
   virtual void SetSeed(std::optional<uint64_t> seed) { (void)seed; }
   virtual std::optional<uint64_t> SeedUsed() const { return std::nullopt; }
+  // The threads a method may use (the triangle method's pair loop; every core unless told).
+  virtual void SetThreads(int threads) { (void)threads; }
   virtual Vector4 Segment(std::size_t index) const {
     (void)index;
     return {};
@@ -80,6 +82,7 @@ public:
             RunControl *control = nullptr);
   // Gives every method the seed of its later runs (none: the clock).
   void SetSeed(std::optional<uint64_t> seed);
+  void SetThreads(int threads);
   // The sibling display of the method of the last computation.
   bool FindSibling(int x, int row, int &siblingX, int &siblingY) const;
   LocusMethod LastMethod = LocusMethod::None;

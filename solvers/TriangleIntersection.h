@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <memory>
 #include <optional>
 #include <random>
 #include <span>
@@ -127,6 +128,9 @@ public:
 
   int MaxSegments = DefaultMaxSegments;
   uint64_t PollWork = DefaultPollWork; // refinements between two polls of a run
+  // Threads of the pair loop, the calling one included. With more than one, F is called from
+  // all of them at once and must allow it; the segments are those of one thread, in its order.
+  int Threads = 1;
 
 private:
   // Binds the map of a call for its duration.
@@ -145,7 +149,13 @@ private:
   void SeedGenerator();
   void TestPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
   void SplitPair(const TDomainTriangle &A, const TDomainTriangle &B, int depth);
-  bool TestFirstMembers(RunControl &control);
+  bool TestFirstMembers(RunControl &control, int firstA, int lastA);
+  // TestAllPairs over the first members firstA..lastA, adding to the segments and statistics.
+  bool TestFirstMemberRange(MapEvaluator F, RunControl &control, int firstA, int lastA);
+  // TestAllPairs on Threads threads: TrianglePairThreads.cpp.
+  bool TestAllPairsTogether(MapEvaluator F, RunControl &control);
+  // What a helper of the pair loop reads of this run: the table, the planes, the domain.
+  void CopyRunFrom(const CalcDib &owner);
   bool InDomain(TriangleEndPoints &ends) const;
   bool Full() const { return LastSegment + 2 >= MaxSegments; }
   double NextUniform();
@@ -179,6 +189,10 @@ private:
 
   std::vector<TLocusSegment> SegmentList;
   int LastSegment = -1;
+  // Counts the first members of a run, which poll at every PollInterval-th.
+  int PollCounter = PollCounterStart;
+  // The pair loop's helpers on other threads, kept from run to run.
+  std::vector<std::unique_ptr<CalcDib>> Helpers;
   TriangleStatistics Stats;
 
   std::mt19937_64 Generator;

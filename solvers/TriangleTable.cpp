@@ -130,24 +130,30 @@ void CalcDib::StorePlane(int index, const TDomainTriangle &T) {
 bool CalcDib::TestAllPairs(MapEvaluator F, RunControl &control) {
   ClearSegments();
   Stats = {};
+  PollCounter = PollCounterStart;
+  if (Threads > 1)
+    return TestAllPairsTogether(F, control);
+  return TestFirstMemberRange(F, control, 1, TriangleCount() - 2);
+}
+
+bool CalcDib::TestFirstMemberRange(MapEvaluator F, RunControl &control, int firstA, int lastA) {
   const MapScope bound(*this, F);
   RunPoll poll(control, Stats.PairsRefined, PollWork);
   Watch = &poll;
-  const bool whole = TestFirstMembers(poll);
+  const bool whole = TestFirstMembers(poll, firstA, lastA);
   Watch = nullptr;
   return whole;
 }
 
-bool CalcDib::TestFirstMembers(RunControl &control) {
+bool CalcDib::TestFirstMembers(RunControl &control, int firstA, int lastA) {
   const int M = TriangleCount();
-  int poll = PollCounterStart;
-  for (int a = 1; a <= M - 2; ++a) {
+  for (int a = firstA; a <= lastA; ++a) {
     const TDomainTriangle &A = Triangles[a];
     if (A.Degenerate)
       continue;
     FirstMemberTree[0] = A;
     FirstMemberSplit.fill(false);
-    if (++poll % PollInterval == 0 && control.ProcessEventsAndCheckStop())
+    if (++PollCounter % PollInterval == 0 && control.ProcessEventsAndCheckStop())
       return false;
     // The two halves of a cell are never paired, nor the upper-right half of a cell with the
     // lower-left half of the cell to its right, with which it shares a side.

@@ -1,6 +1,10 @@
 // The triangle-intersection method as a method of the Draw-It run. It keeps no pairing of
 // points, so it offers no sibling display.
 
+#include <algorithm>
+#include <atomic>
+#include <thread>
+
 #include "solvers/LocusRun.h"
 #include "solvers/TriangleIntersection.h"
 
@@ -8,11 +12,29 @@ namespace tandor {
 
 namespace {
 
+// The map as the pair loop's threads call it together, counted.
+struct SharedMap {
+  const MapFunctions &Map;
+  std::atomic<uint64_t> Evaluations{0};
+  void operator()(double &x, double &y, double &z, double u, double v) {
+    Evaluations.fetch_add(1, std::memory_order_relaxed);
+    Map.EvaluateShared(x, y, z, u, v);
+  }
+};
+
 class TrianglesSolver final : public LocusMethodSolver {
 public:
   void Compute(Glob &glob, MapFunctions &map, RunControl &control) override {
-    Dib->ComputeByTriangles(map, glob.DomainLow, glob.DomainHigh, control);
+    if (Dib->Threads <= 1) {
+      Dib->ComputeByTriangles(map, glob.DomainLow, glob.DomainHigh, control);
+      return;
+    }
+    map.PrepareSharing();
+    SharedMap shared{map};
+    Dib->ComputeByTriangles(shared, glob.DomainLow, glob.DomainHigh, control);
+    map.Evaluations += shared.Evaluations.load();
   }
+  void SetThreads(int threads) override { Dib->Threads = std::max(1, threads); }
   void Draw(Canvas &canvas, const PixelRect &rect, bool, Glob &glob, RunControl *control) override {
     Dib->DrawTriangleLocus(canvas, rect, glob.DomainLow, glob.DomainHigh, control);
   }
@@ -31,7 +53,11 @@ public:
 
 private:
   // On the heap: the triangle table alone is some 1.5 MB.
-  std::unique_ptr<CalcDib> Dib = std::make_unique<CalcDib>();
+  std::unique_ptr<CalcDib> Dib = [] {
+    auto dib = std::make_unique<CalcDib>();
+    dib->Threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+    return dib;
+  }();
 };
 
 } // namespace

@@ -78,10 +78,12 @@ protected:
 
   // The hash of the CSV of one run, which must have used the method named: a linear problem
   // takes the linear case whatever method it is given.
-  std::string CsvHash(const std::string &file, const std::string &method, const std::string &seed) {
+  std::string CsvHash(const std::string &file, const std::string &method, const std::string &seed,
+                      const std::vector<std::string> &more = {}) {
     const std::string csv = (folder / "out.csv").string();
     std::vector<std::string> words{
         (DataFolder() / file).string(), "--seed", seed, "--csv", csv, "--stats"};
+    words.insert(words.end(), more.begin(), more.end());
     if (method != "linear")
       words.insert(words.end(), {"--method", method});
     EXPECT_EQ(Render(words), 0) << file << " " << method << ": " << err;
@@ -108,6 +110,30 @@ TEST_F(GoldenOutput, EveryProblemAndMethodGivesTheRecordedBytes) {
       continue;
     EXPECT_TRUE(listed.count(entry.path().filename().string()))
         << entry.path().filename() << " has no line in golden-csv.txt";
+  }
+}
+
+// The triangle method's pair loop on one thread or on two gives the same list in the same order.
+TEST_F(GoldenOutput, TrianglesGiveTheRecordedBytesOnOneThreadAndOnTwo) {
+  int checked = 0;
+  for (const GoldenLine &line : GoldenList()) {
+    if (line.Method != "triangles")
+      continue;
+    for (const char *jobs : {"1", "2"})
+      EXPECT_EQ(CsvHash(line.File, line.Method, "1", {"--jobs", jobs}), line.Hash)
+          << line.File << " with " << jobs << " threads";
+    ++checked;
+  }
+  EXPECT_GE(checked, 5);
+  // Another seed: the threads agree with each other.
+  EXPECT_EQ(CsvHash("klein-bottle.tdr", "triangles", "99", {"--jobs", "1"}),
+            CsvHash("klein-bottle.tdr", "triangles", "99", {"--jobs", "2"}));
+  const std::string file = (DataFolder() / "fold.tdr").string();
+  for (const char *bad : {"0", "-2", "x", "257", ""}) {
+    EXPECT_EQ(Render({file, "--jobs", bad}), 2) << bad;
+    EXPECT_NE(err.find("the number of jobs must be a whole number from 1 to 256"),
+              std::string::npos)
+        << err;
   }
 }
 

@@ -204,10 +204,20 @@ TEST_F(ReadDataTest, LinearDirectionOfTheFirstFunction) {
     bool linear;
     Vector2 direction;
   } cases[] = {
-      {"u", "1", "0", true, {1, 0}},        {"-2v", "1", "0", true, {0, -1}},
-      {"v - u", "1", "0", true, {-r, r}},   {"pu - qv", "1", "1", true, {r, -r}},
-      {"pu + qv", "0", "3", true, {0, 1}},  {"3 u + 4 v", "1", "0", true, {0.6, 0.8}},
-      {"u + v^2", "1", "0", false, {0, 0}}, {"u + 1", "1", "0", false, {0, 0}},
+      {"u", "1", "0", true, {1, 0}},
+      {"-2v", "1", "0", true, {0, -1}},
+      {"v - u", "1", "0", true, {-r, r}},
+      {"pu - qv", "1", "1", true, {r, -r}},
+      {"pu + qv", "0", "3", true, {0, 1}},
+      {"3 u + 4 v", "1", "0", true, {0.6, 0.8}},
+      {"u + v^2", "1", "0", false, {0, 0}},
+      {"u + 1", "1", "0", false, {0, 0}},
+      // Coefficients beyond the range of a double are infinite: the direction is their limit,
+      // never NaN (0/inf, inf/inf), which would leave the linear case nothing to trace.
+      {"1E999999999v", "1", "0", true, {0, 1}},
+      {"2u - 1E400 v", "1", "0", true, {0, -1}},
+      {"1E400u + 1E500v", "1", "0", true, {r, r}},
+      {"1E308 u + 1E308 v", "1", "0", true, {r, r}},
   };
   for (const auto &c : cases) {
     DataLineArray fields = DefaultFields();
