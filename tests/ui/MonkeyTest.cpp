@@ -222,6 +222,31 @@ public:
     ++Errors;
   }
 
+  // Exports: cancelled, a PNG of some size, an SVG, or a place that cannot be written.
+  PictureTarget AskPictureFile(QWidget *) override {
+    switch (Pick(R, 5)) {
+    case 0:
+      return {};
+    case 1:
+      return {Folder + QStringLiteral("/picture.png"), 16 + Pick(R, 600)};
+    case 2:
+      return {Folder + QStringLiteral("/picture.svg"), 400};
+    case 3:
+      return {QStringLiteral("/nonexistent-folder/picture.png"), 400};
+    default:
+      return {Folder + QStringLiteral("/picture.png"), 400};
+    }
+  }
+
+  QString AskLocusFile(QWidget *) override {
+    const int k = Pick(R, 4);
+    if (k == 0)
+      return {};
+    if (k == 3)
+      return QStringLiteral("/nonexistent-folder/locus.csv");
+    return Folder + QStringLiteral("/locus.csv");
+  }
+
   int Questions = 0, Prints = 0, Errors = 0;
 
 private:
