@@ -465,6 +465,10 @@ private:
       Window->show();
       QApplication::processEvents();
     }
+    // A paint may post another (the rest of a sibling circle to wipe, a run left for later);
+    // the loop would carry those out before anything else, so the monkey waits for them too.
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
   }
 
   // Whatever happened, the box shows the picture of the last run (the sibling circle aside).
