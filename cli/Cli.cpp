@@ -5,6 +5,7 @@
 #include <iostream>
 #include <string_view>
 
+#include "cli/AtlasCommand.h"
 #include "cli/EvalCommand.h"
 #include "cli/ExamplesCommand.h"
 #include "cli/RenderCommand.h"
@@ -18,7 +19,9 @@ const char *const Usage = "usage: tandor-cli <command> [options]\n"
                           "commands:\n"
                           "  eval     evaluate a formula (tandor-cli eval --help)\n"
                           "  render   draw the double-point locus of a problem\n"
-                          "  examples list the example gallery\n";
+                          "  examples list the example gallery\n"
+                          "  atlas    the locus over a grid of (p, q) (tandor-cli atlas --help)\n"
+                          "  atlas-merge  join the parts of an atlas\n";
 
 } // namespace
 
@@ -47,6 +50,10 @@ int RunCli(int argc, char **argv, std::ostream &out, std::ostream &err) {
     return RunRender(argc - 1, argv + 1, out, err);
   if (command == "examples")
     return RunExamplesCommand(argc - 1, argv + 1, out, err);
+  if (command == "atlas")
+    return RunAtlas(argc - 1, argv + 1, out, err);
+  if (command == "atlas-merge")
+    return RunAtlasMerge(argc - 1, argv + 1, out, err);
   err << "tandor-cli: unknown command '" << command << "'\n" << Usage;
   return 2;
 }

@@ -27,6 +27,7 @@
 #include "formula/InputError.h"
 #include "problem/DataFile.h"
 #include "solvers/PrintedPage.h"
+#include "ui/AtlasWindow.h"
 #include "ui/ExamplesMenu.h"
 #include "ui/ManualWindow.h"
 #include "ui/PaintBox.h"
@@ -314,6 +315,19 @@ void TTandor::BuildMenus() {
   SingularPoints1->setChecked(true);
   connect(SingularPoints1, &QAction::toggled, this, &TTandor::OnSingularPoints);
   Surface3D->AddViewItems(*ViewMenu);
+  ParameterAtlas1 =
+      ViewMenu->addAction(QStringLiteral("Parameter Atlas..."), this, &TTandor::OpenAtlas);
+  Strata1 = ViewMenu->addAction(QStringLiteral("Strata"));
+  Strata1->setCheckable(true);
+  connect(Strata1, &QAction::toggled, this, &TTandor::OnStrata);
+  StrataTimer = new QTimer(this);
+  StrataTimer->setInterval(200);
+  connect(StrataTimer, &QTimer::timeout, this, [this] {
+    if (Strata.Poll())
+      Parametros->update();
+    if (!Strata.Busy())
+      StrataTimer->stop();
+  });
 
   HelpMenu = bar->addMenu(QStringLiteral("&Help"));
   Manual1 = HelpMenu->addAction(QStringLiteral("Manual..."), this, &TTandor::OpenManual);
@@ -391,6 +405,11 @@ void TTandor::Dibujala(DrawSender sender) {
   if (outcome != 1)
     return;
   DataToLines(G);
+  if (Strata1->isChecked()) {
+    Strata.Update(G.DataLines, Method);
+    if (Strata.Busy())
+      StrataTimer->start();
+  }
   InitWatch();
   Control.StartRun();
   try {
@@ -598,6 +617,10 @@ void TTandor::OnPainParameters(QPainter &painter) {
   QtCanvas canvas(painter);
   canvas.SetBrush(White);
   canvas.FillRect(G.ParameterRect);
+  if (Strata1->isChecked() && Strata.Ready()) {
+    const PixelRect &r = G.ParameterRect;
+    painter.drawImage(QRect(r.Left, r.Top, r.Width(), r.Height()), Strata.Image());
+  }
   canvas.SetPen(Rgb{255, 0, 0}, 1, PenMode::Copy);
   const int x = G.CirclePos[0], y = G.CirclePos[1];
   canvas.Ellipse(x - 3, y - 3, x + 3, y + 3);
@@ -619,6 +642,41 @@ void TTandor::RunForNewParameters() {
     return;
   }
   Dibujala(DrawSender::None);
+}
+
+void TTandor::OnStrata(bool shown) {
+  if (shown && G.Drawn) {
+    Strata.Update(G.DataLines, Method);
+    StrataTimer->start();
+  } else if (!shown) {
+    Strata.Discard();
+    StrataTimer->stop();
+  }
+  Parametros->update();
+}
+
+void TTandor::OpenAtlas() {
+  if (!Atlas) {
+    Atlas = new AtlasWindow(this);
+    Atlas->OnTileChosen = [this](const Vector2 &pq) { MoveParametersTo(pq); };
+  }
+  Atlas->show();
+  Atlas->raise();
+  // The problem of the last read, with the method the menu has chosen.
+  Atlas->Compute(G.DataLines, Method);
+}
+
+void TTandor::MoveParametersTo(const Vector2 &pq) {
+  if (G.Running || !G.Drawn)
+    return;
+  if (const auto pixel = Square().PixelOf(pq))
+    PintaCirculo((*pixel)[0], (*pixel)[1]);
+  SetParamValue(G, Map, pq);
+  SetFieldText(pValueEdit, FourSignificantDigits(pq[0]));
+  SetFieldText(qValueEdit, FourSignificantDigits(pq[1]));
+  G.Dirty = true;
+  RunForNewParameters();
+  UpdateActions();
 }
 
 void TTandor::MueveEnParametros(Qt::MouseButtons buttons, int x, int y) {

@@ -22,6 +22,7 @@
 #include "ui/ExportActions.h"
 #include "ui/ParameterSquare.h"
 #include "ui/SingularPointView.h"
+#include "ui/StrataBackground.h"
 #include "ui/WindowDialogs.h"
 
 class QAction;
@@ -33,10 +34,12 @@ class QPainter;
 class QPrinter;
 class QProgressBar;
 class QStatusBar;
+class QTimer;
 class QToolButton;
 
 namespace tandor {
 
+class AtlasWindow;
 class ExamplesMenu;
 class PaintBox;
 class RecentFiles;
@@ -149,6 +152,11 @@ public:
   std::unique_ptr<ExamplesMenu> Examples;
   QAction *Descent1 = nullptr, *GradualDescent1 = nullptr, *TrianglesIntersection1 = nullptr;
   QAction *SingularPoints1 = nullptr;
+  QAction *ParameterAtlas1 = nullptr;
+  QAction *Strata1 = nullptr;
+  StrataBackground Strata;     // View > Strata behind the parameter square
+  QPointer<AtlasWindow> Atlas; // View > Parameter Atlas..., made when first asked for
+  QTimer *StrataTimer = nullptr;
   QAction *Manual1 = nullptr;
   QPointer<TManual1> ManualWindow; // the last one opened
   // View > 3D View, and the marks that link the picture and the surface.
@@ -183,6 +191,10 @@ private:
   void RunForNewParameters();
   void CloseIfAskedDuringRun();
   void OnSingularPoints(bool shown);
+  void OpenAtlas();
+  void OnStrata(bool shown);
+  // (p, q) set from outside the square (a tile of the atlas), as a drag there would set it.
+  void MoveParametersTo(const Vector2 &pq);
   bool MayReplaceProblem();
   void SetFieldText(QLineEdit *field, const QString &text);
   void UpdateActions();

@@ -53,7 +53,8 @@ TEST(Documentation, ManPageNamesEveryOptionOfEveryCommand) {
   for (std::vector<std::string> help :
        {std::vector<std::string>{"--help"}, std::vector<std::string>{"eval", "--help"},
         std::vector<std::string>{"render", "--help"},
-        std::vector<std::string>{"examples", "--help"}}) {
+        std::vector<std::string>{"examples", "--help"}, std::vector<std::string>{"atlas", "--help"},
+        std::vector<std::string>{"atlas-merge", "--help"}}) {
     int status = -1;
     const std::string text = RunForOutput(help, status);
     ASSERT_EQ(status, 0);

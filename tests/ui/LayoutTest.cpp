@@ -118,7 +118,8 @@ TEST_F(LayoutTest, MenusCaptionsShortcutsAndTheRadioGroup) {
             QStringList({"Cu&t", "&Copy", "&Paste", "-", "Copy Picture"}));
   EXPECT_EQ(captions(Window->MethodMenu),
             QStringList({"Descent", "Gradual Descent", "Triangles Intersection"}));
-  EXPECT_EQ(captions(Window->ViewMenu), QStringList({"Singular Points", "3D View"}));
+  EXPECT_EQ(captions(Window->ViewMenu),
+            QStringList({"Singular Points", "3D View", "Parameter Atlas...", "Strata"}));
   EXPECT_TRUE(Window->SingularPoints1->isCheckable());
   EXPECT_TRUE(Window->SingularPoints1->isChecked());
   EXPECT_EQ(Window->ViewMenu->actions()[1]->shortcut(), QKeySequence("Ctrl+3"));
