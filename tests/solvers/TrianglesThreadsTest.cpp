@@ -100,7 +100,8 @@ TEST(TrianglesThreads, TheSameListInTheSameOrderWithAnyNumberOfThreads) {
 // The cap ends the list where one thread's list ends, even when a later chunk of first members
 // fills it alone before an earlier one is done.
 TEST(TrianglesThreads, AFullListIsCutWhereOneThreadCutsIt) {
-  const Problem &torus = Problems()[2];
+  const std::vector<Problem> problems = Problems(); // kept: the torus lives in it
+  const Problem &torus = problems[2];
   for (const int cap : {2, 101, 1000, 5001}) {
     const Result one = RunPairs(torus, 3, 1, cap);
     ASSERT_FALSE(one.Whole) << cap;
