@@ -6,8 +6,8 @@
 
 namespace tandor {
 
-AtlasLayout::AtlasLayout(const AtlasSpec &spec)
-    : Columns(spec.Columns), Rows(spec.Rows), Side(spec.TileSide) {}
+AtlasLayout::AtlasLayout(const AtlasRequest &request)
+    : Columns(request.Columns), Rows(request.Rows), Side(request.TileSide) {}
 
 PixelRect AtlasLayout::Cell(int index) const {
   const int left = (index % Columns) * CellWidth(), top = (index / Columns) * CellHeight();
@@ -49,7 +49,7 @@ Rgb StratumTint(int stratum, bool refused) {
 }
 
 void DrawAtlas(Canvas &canvas, const AtlasFile &atlas) {
-  const AtlasLayout layout(atlas.Spec);
+  const AtlasLayout layout(atlas.Request);
   canvas.SetBrush(White);
   canvas.FillRect({0, 0, layout.Width(), layout.Height()});
   const std::vector<int> strata = StratumNumbers(atlas.Tiles);

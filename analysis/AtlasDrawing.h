@@ -12,7 +12,7 @@
 namespace tandor {
 
 struct AtlasLayout {
-  explicit AtlasLayout(const AtlasSpec &spec);
+  explicit AtlasLayout(const AtlasRequest &request);
   static constexpr int Pad = 4, LabelHeight = 28;
   int Columns, Rows, Side;
   int CellWidth() const { return Side + 2 * Pad; }

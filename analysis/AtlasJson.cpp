@@ -204,9 +204,9 @@ private:
   std::size_t At = 0;
 };
 
-AtlasTile ReadTile(const Value &v, const AtlasSpec &spec) {
+AtlasTile ReadTile(const Value &v, const AtlasRequest &request) {
   AtlasTile tile;
-  tile.Index = static_cast<int>(v.At("index").AsInteger("index", 0, spec.TileCount() - 1));
+  tile.Index = static_cast<int>(v.At("index").AsInteger("index", 0, request.TileCount() - 1));
   tile.Pq = {v.At("p").AsNumber("p"), v.At("q").AsNumber("q")};
   if (const auto found = v.Members.find("refusal"); found != v.Members.end()) {
     tile.Refusal = found->second.AsText("refusal");
@@ -230,12 +230,12 @@ AtlasTile ReadTile(const Value &v, const AtlasSpec &spec) {
     throw AtlasFileError("ink is not a colour");
   tile.Ink = {static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
               static_cast<uint8_t>(rgb)};
-  if (!TileBitmap::Decode(v.At("picture").AsText("picture"), spec.TileSide, tile.Picture))
+  if (!TileBitmap::Decode(v.At("picture").AsText("picture"), request.TileSide, tile.Picture))
     throw AtlasFileError("the picture of tile " + std::to_string(tile.Index) + " is damaged");
   return tile;
 }
 
-bool SameAtlas(const AtlasSpec &a, const AtlasSpec &b) {
+bool SameAtlas(const AtlasRequest &a, const AtlasRequest &b) {
   return a.Lines == b.Lines && a.Columns == b.Columns && a.Rows == b.Rows && a.Method == b.Method &&
          a.Seed == b.Seed && a.TileSide == b.TileSide;
 }
@@ -243,7 +243,7 @@ bool SameAtlas(const AtlasSpec &a, const AtlasSpec &b) {
 } // namespace
 
 std::string AtlasJson(const AtlasFile &atlas) {
-  const AtlasSpec &s = atlas.Spec;
+  const AtlasRequest &s = atlas.Request;
   std::string out = "{\"tandor_atlas\": 1,\n \"problem\": [";
   for (std::size_t i = 0; i < s.Lines.size(); ++i)
     out += (i ? ", " : "") + Quoted(s.Lines[i]);
@@ -281,7 +281,7 @@ AtlasFile ReadAtlasJson(std::string_view text) {
   if (root.At("tandor_atlas").AsInteger("tandor_atlas", 1, 1) != 1)
     throw AtlasFileError("not an atlas of this program");
   AtlasFile atlas;
-  AtlasSpec &s = atlas.Spec;
+  AtlasRequest &s = atlas.Request;
   const auto &problem = root.At("problem").AsArray("problem");
   if (problem.size() != s.Lines.size())
     throw AtlasFileError("the problem does not have thirteen lines");
@@ -319,12 +319,13 @@ AtlasFile MergeAtlasParts(std::vector<AtlasFile> parts) {
   if (parts.empty())
     throw AtlasFileError("no parts were given");
   AtlasFile whole;
-  whole.Spec = parts.front().Spec;
-  whole.Spec.PartIndex = 0;
-  whole.Spec.PartCount = 1;
-  std::vector<std::unique_ptr<AtlasTile>> byIndex(static_cast<std::size_t>(whole.Spec.TileCount()));
+  whole.Request = parts.front().Request;
+  whole.Request.PartIndex = 0;
+  whole.Request.PartCount = 1;
+  std::vector<std::unique_ptr<AtlasTile>> byIndex(
+      static_cast<std::size_t>(whole.Request.TileCount()));
   for (std::size_t k = 0; k < parts.size(); ++k) {
-    if (!SameAtlas(parts[k].Spec, whole.Spec))
+    if (!SameAtlas(parts[k].Request, whole.Request))
       throw AtlasFileError("part " + std::to_string(k + 1) +
                            " is of another problem, grid, method, seed or tile size");
     for (AtlasTile &tile : parts[k].Tiles) {

@@ -12,7 +12,7 @@
 namespace tandor {
 
 struct AtlasFile {
-  AtlasSpec Spec;
+  AtlasRequest Request;
   std::vector<AtlasTile> Tiles; // in index order
 };
 

@@ -53,9 +53,9 @@ void RunWhenIdle() {
 // One worker's whole world: a problem read of its own, compiled functions, methods, search.
 class AtlasWorker {
 public:
-  explicit AtlasWorker(const AtlasSpec &spec) : Spec(spec) {
+  explicit AtlasWorker(const AtlasRequest &request) : Request(request) {
     KeptNotices notices;
-    if (ReadData(Problem, Map, spec.Lines, notices) == 2)
+    if (ReadData(Problem, Map, request.Lines, notices) == 2)
       throw InputError(notices.Statuses.back());
   }
 
@@ -69,16 +69,16 @@ public:
       tile.Refusal = "The first function seems to be constant";
       return true;
     }
-    Solvers.SetSeed(TileSeed(Spec.Seed, tile.Index));
-    const LocusMethod method = MethodInForce(Problem, Spec.Method);
+    Solvers.SetSeed(TileSeed(Request.Seed, tile.Index));
+    const LocusMethod method = MethodInForce(Problem, Request.Method);
     Solvers.Compute(method, Problem, Map, control);
     if (control.ProcessEventsAndCheckStop() ||
         !Analysis.Analyse(Solvers, method, Problem, Map, control))
       return false;
     Count(method, tile);
-    tile.Picture = TileBitmap(Spec.TileSide);
+    tile.Picture = TileBitmap(Request.TileSide);
     BitmapCanvas canvas(tile.Picture);
-    Solvers.Draw(method, canvas, {0, 0, Spec.TileSide, Spec.TileSide}, false, Problem);
+    Solvers.Draw(method, canvas, {0, 0, Request.TileSide, Request.TileSide}, false, Problem);
     tile.Ink = canvas.InkColour;
     tile.Seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     return true;
@@ -100,7 +100,7 @@ private:
     tile.SingularCurve = points.SingularCurve;
   }
 
-  const AtlasSpec &Spec;
+  const AtlasRequest &Request;
   Glob Problem;
   MapFunctions Map;
   LocusSolvers Solvers;
@@ -109,22 +109,24 @@ private:
 
 } // namespace
 
-std::vector<AtlasTile> ComputeAtlas(const AtlasSpec &spec, int jobs, AtlasProgress &progress) {
+std::vector<AtlasTile> ComputeAtlas(const AtlasRequest &request, int jobs,
+                                    AtlasProgress &progress) {
   // The first worker's read also checks the problem, before any thread starts.
   std::vector<std::unique_ptr<AtlasWorker>> workers;
-  workers.push_back(std::make_unique<AtlasWorker>(spec));
+  workers.push_back(std::make_unique<AtlasWorker>(request));
   const Glob &problem = workers.front()->ReadProblem();
   std::vector<AtlasTile> tiles;
-  for (int index = 0; index < spec.TileCount(); ++index)
-    if (spec.InPart(index)) {
+  for (int index = 0; index < request.TileCount(); ++index)
+    if (request.InPart(index)) {
       AtlasTile tile;
       tile.Index = index;
-      tile.Pq = TileCentre(problem.ParamLow, problem.ParamHigh, spec.Columns, spec.Rows, index);
+      tile.Pq =
+          TileCentre(problem.ParamLow, problem.ParamHigh, request.Columns, request.Rows, index);
       tiles.push_back(std::move(tile));
     }
   const int count = std::clamp(jobs, 1, std::max(1, static_cast<int>(tiles.size())));
   while (static_cast<int>(workers.size()) < count)
-    workers.push_back(std::make_unique<AtlasWorker>(spec));
+    workers.push_back(std::make_unique<AtlasWorker>(request));
 
   // Each tile is taken by exactly one worker and written by it alone.
   std::atomic<std::size_t> next{0};

@@ -15,7 +15,7 @@
 
 namespace tandor {
 
-struct AtlasSpec {
+struct AtlasRequest {
   DataLineArray Lines; // the problem, as a data file holds it
   int Columns = 6, Rows = 6;
   int Method = 0; // the window's method number; a linear x(u, v) takes the linear case
@@ -60,10 +60,10 @@ struct AtlasProgress {
   bool Idle = false;
 };
 
-// The tiles of the spec's part, in index order; jobs workers (at least one). Throws InputError
+// The tiles of the request's part, in index order; jobs workers (at least one). Throws InputError
 // with the read's message when the problem is refused. After a cancel the tiles not done are
 // missing from the result.
-std::vector<AtlasTile> ComputeAtlas(const AtlasSpec &spec, int jobs, AtlasProgress &progress);
+std::vector<AtlasTile> ComputeAtlas(const AtlasRequest &request, int jobs, AtlasProgress &progress);
 
 // The strata of a whole atlas: for each tile, the number of its stratum, in order of first
 // appearance.

@@ -41,25 +41,16 @@ private:
 
 // A canvas that inks every pixel a line or a point of any colour covers; fills and text leave
 // no ink (the white background and the picture's labels are not L).
-class BitmapCanvas final : public Canvas {
+class BitmapCanvas final : public NullCanvas {
 public:
   explicit BitmapCanvas(TileBitmap &bitmap) : Bitmap(bitmap) {}
-  void SetBrush(Rgb) override {}
-  void SetBrushClear() override {}
-  void FillRect(const PixelRect &) override {}
   void SetPen(Rgb colour, int, PenMode) override { Pen = colour; }
   void MoveTo(int x, int y) override { X = x, Y = y; }
   void LineTo(int x, int y) override;
-  void Ellipse(int, int, int, int) override {}
   void SetPixel(int x, int y, Rgb colour) override {
     Inked(colour);
     Bitmap.Set(x, y);
   }
-  void SetFont(const FontSpec &) override {}
-  void TextOut(int, int, std::string_view) override {}
-  int TextWidth(std::string_view text) override { return static_cast<int>(text.size()); }
-  void SetClipRect(const PixelRect &) override {}
-  void ClearClip() override {}
 
   // The colour of the first ink: the method's colour, for drawing the bitmap again.
   Rgb InkColour = Black;

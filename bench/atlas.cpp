@@ -9,14 +9,14 @@ namespace tandor {
 namespace {
 
 void BM_Atlas(benchmark::State &state) {
-  AtlasSpec spec;
-  spec.Lines = Glob().DataLines;
-  spec.Columns = spec.Rows = 8;
+  AtlasRequest request;
+  request.Lines = Glob().DataLines;
+  request.Columns = request.Rows = 8;
   const int jobs = static_cast<int>(state.range(0));
   std::size_t tiles = 0;
   for (auto _ : state) {
     AtlasProgress progress;
-    tiles = ComputeAtlas(spec, jobs, progress).size();
+    tiles = ComputeAtlas(request, jobs, progress).size();
   }
   state.counters["tiles"] = static_cast<double>(tiles);
 }
@@ -24,26 +24,26 @@ BENCHMARK(BM_Atlas)->ArgName("jobs")->Arg(1)->Arg(2)->UseRealTime()->Unit(benchm
 
 // A slower family, where a tile's run outweighs the start of the workers.
 void BM_AtlasTriangles(benchmark::State &state) {
-  AtlasSpec spec;
-  spec.Lines = {"u^2 + sin(3v)",
-                "v^3 - p u",
-                "u v + cos(2 u v)",
-                "-1",
-                "1",
-                "-1",
-                "1",
-                "0",
-                "2",
-                "0",
-                "1",
-                "1",
-                "0"};
-  spec.Columns = spec.Rows = 4;
-  spec.Method = 2;
+  AtlasRequest request;
+  request.Lines = {"u^2 + sin(3v)",
+                   "v^3 - p u",
+                   "u v + cos(2 u v)",
+                   "-1",
+                   "1",
+                   "-1",
+                   "1",
+                   "0",
+                   "2",
+                   "0",
+                   "1",
+                   "1",
+                   "0"};
+  request.Columns = request.Rows = 4;
+  request.Method = 2;
   const int jobs = static_cast<int>(state.range(0));
   for (auto _ : state) {
     AtlasProgress progress;
-    benchmark::DoNotOptimize(ComputeAtlas(spec, jobs, progress).size());
+    benchmark::DoNotOptimize(ComputeAtlas(request, jobs, progress).size());
   }
 }
 BENCHMARK(BM_AtlasTriangles)

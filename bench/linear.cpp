@@ -14,23 +14,6 @@
 namespace tandor {
 namespace {
 
-class NullCanvas final : public Canvas {
-public:
-  void SetBrush(Rgb) override {}
-  void SetBrushClear() override {}
-  void FillRect(const PixelRect &) override {}
-  void SetPen(Rgb, int, PenMode) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void Ellipse(int, int, int, int) override {}
-  void SetPixel(int, int, Rgb) override {}
-  void SetFont(const FontSpec &) override {}
-  void TextOut(int, int, std::string_view) override {}
-  int TextWidth(std::string_view) override { return 0; }
-  void SetClipRect(const PixelRect &) override {}
-  void ClearClip() override {}
-};
-
 // values = (u, v, p, q): the same maps as plain C++, to tell the compiled code's share.
 double DefaultY(void *, const double *x) {
   return x[1] * (x[1] * x[1] - x[2]);

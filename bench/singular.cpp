@@ -15,29 +15,6 @@
 namespace tandor {
 namespace {
 
-class QuietNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &) override {}
-  void Beep() override {}
-};
-
-class NullCanvas final : public Canvas {
-public:
-  void SetBrush(Rgb) override {}
-  void SetBrushClear() override {}
-  void FillRect(const PixelRect &) override {}
-  void SetPen(Rgb, int, PenMode) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void Ellipse(int, int, int, int) override {}
-  void SetPixel(int, int, Rgb) override {}
-  void SetFont(const FontSpec &) override {}
-  void TextOut(int, int, std::string_view) override {}
-  int TextWidth(std::string_view) override { return 0; }
-  void SetClipRect(const PixelRect &) override {}
-  void ClearClip() override {}
-};
-
 struct Problem {
   const char *Name;
   DataLineArray Lines;
@@ -61,7 +38,7 @@ const Problem Problems[] = {
 class Setup {
 public:
   explicit Setup(const Problem &p) {
-    QuietNotices notices;
+    KeptNotices notices;
     Ok = ReadData(G, Map, p.Lines, notices) == 1;
     Method = MethodInForce(G, p.Method);
   }

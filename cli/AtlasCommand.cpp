@@ -92,7 +92,7 @@ void WriteOutputs(const AtlasFile &atlas, const Outputs &o) {
       static char *arguments[] = {name, nullptr};
       application = std::make_unique<QGuiApplication>(argumentCount, arguments);
     }
-    const AtlasLayout layout(atlas.Spec);
+    const AtlasLayout layout(atlas.Request);
     QImage image(layout.Width(), layout.Height(), QImage::Format_RGB32);
     if (image.isNull())
       throw FileError(*o.Png, "there is not enough memory for a picture of this size");
@@ -106,14 +106,15 @@ void WriteOutputs(const AtlasFile &atlas, const Outputs &o) {
 }
 
 // Waits for the workers, telling the terminal how far they are and passing Ctrl+C on.
-std::vector<AtlasTile> RunWithProgress(const AtlasSpec &spec, int jobs, std::ostream &err,
+std::vector<AtlasTile> RunWithProgress(const AtlasRequest &request, int jobs, std::ostream &err,
                                        bool terminal) {
   AtlasProgress progress;
   InterruptControl interrupt;
-  auto result = std::async(std::launch::async, [&] { return ComputeAtlas(spec, jobs, progress); });
+  auto result =
+      std::async(std::launch::async, [&] { return ComputeAtlas(request, jobs, progress); });
   int total = 0;
-  for (int i = 0; i < spec.TileCount(); ++i)
-    total += spec.InPart(i) ? 1 : 0;
+  for (int i = 0; i < request.TileCount(); ++i)
+    total += request.InPart(i) ? 1 : 0;
   while (result.wait_for(std::chrono::milliseconds(100)) != std::future_status::ready) {
     if (interrupt.ProcessEventsAndCheckStop())
       progress.Cancel = true;
@@ -128,7 +129,7 @@ std::vector<AtlasTile> RunWithProgress(const AtlasSpec &spec, int jobs, std::ost
 
 int Atlas(int argc, char **argv, std::ostream &err) {
   AtlasFile atlas;
-  AtlasSpec &spec = atlas.Spec;
+  AtlasRequest &request = atlas.Request;
   std::optional<std::string> file;
   Outputs outputs;
   int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -140,25 +141,26 @@ int Atlas(int argc, char **argv, std::ostream &err) {
       return argv[++i];
     };
     if (word == "--grid") {
-      std::tie(spec.Columns, spec.Rows) = PairOf(value(), 'x', 1, 64, "the grid");
+      std::tie(request.Columns, request.Rows) = PairOf(value(), 'x', 1, 64, "the grid");
     } else if (word == "--method") {
       const std::string_view name = value();
       if (name == "descent" || name == "gradual" || name == "triangles")
-        spec.Method = name == "descent" ? 0 : name == "gradual" ? 1 : 2;
+        request.Method = name == "descent" ? 0 : name == "gradual" ? 1 : 2;
       else
         throw UsageError("unknown method '" + std::string(name) + "'");
     } else if (word == "--jobs") {
       jobs = WholeNumber(value(), 1, 256, "the number of jobs");
     } else if (word == "--seed") {
       const std::string_view text = value();
-      const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), spec.Seed);
+      const auto [end, error] =
+          std::from_chars(text.data(), text.data() + text.size(), request.Seed);
       if (error != std::errc() || end != text.data() + text.size())
         throw UsageError("the seed must be a whole number from 0 to 18446744073709551615");
     } else if (word == "--tile") {
-      spec.TileSide = WholeNumber(value(), 8, 1024, "the tile side");
+      request.TileSide = WholeNumber(value(), 8, 1024, "the tile side");
     } else if (word == "--part") {
-      std::tie(spec.PartIndex, spec.PartCount) = PairOf(value(), '/', 0, 1 << 16, "the part");
-      if (spec.PartCount < 1 || spec.PartIndex >= spec.PartCount)
+      std::tie(request.PartIndex, request.PartCount) = PairOf(value(), '/', 0, 1 << 16, "the part");
+      if (request.PartCount < 1 || request.PartIndex >= request.PartCount)
         throw UsageError("the part K/N needs 0 <= K < N");
     } else if (word == "--png") {
       outputs.Png = std::string(value());
@@ -174,16 +176,16 @@ int Atlas(int argc, char **argv, std::ostream &err) {
   }
   if (!file)
     throw UsageError("a problem file is needed");
-  if (outputs.Png && spec.PartCount > 1)
+  if (outputs.Png && request.PartCount > 1)
     throw UsageError("a part has no picture of its own: merge the parts for one");
   try {
-    spec.Lines = ReadDataFile(*file);
+    request.Lines = ReadDataFile(*file);
   } catch (const DataFileError &e) {
     err << "tandor-cli: " << e.Path << ": " << e.Reason << "\n";
     return 1;
   }
   try {
-    atlas.Tiles = RunWithProgress(spec, jobs, err, isatty(STDERR_FILENO) == 1);
+    atlas.Tiles = RunWithProgress(request, jobs, err, isatty(STDERR_FILENO) == 1);
   } catch (const InputError &e) {
     err << e.what() << "\n";
     return 1;

@@ -40,4 +40,23 @@ public:
   virtual void ClearClip() = 0;
 };
 
+// A canvas that draws nothing: for running a drawing only for what it measures or collects. The
+// few calls such a canvas cares for are overridden by the ones built on it.
+class NullCanvas : public Canvas {
+public:
+  void SetBrush(Rgb) override {}
+  void SetBrushClear() override {}
+  void FillRect(const PixelRect &) override {}
+  void SetPen(Rgb, int, PenMode) override {}
+  void MoveTo(int, int) override {}
+  void LineTo(int, int) override {}
+  void Ellipse(int, int, int, int) override {}
+  void SetPixel(int, int, Rgb) override {}
+  void SetFont(const FontSpec &) override {}
+  void TextOut(int, int, std::string_view) override {}
+  int TextWidth(std::string_view) override { return 0; }
+  void SetClipRect(const PixelRect &) override {}
+  void ClearClip() override {}
+};
+
 } // namespace tandor

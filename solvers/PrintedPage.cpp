@@ -184,22 +184,11 @@ void WriteBrokenText(Canvas &canvas, std::string_view text, int &y, const PixelR
 namespace {
 
 // Measures a layout without drawing it: text widths come from the real canvas and its fonts.
-class MeasuringCanvas final : public Canvas {
+class MeasuringCanvas final : public NullCanvas {
 public:
   explicit MeasuringCanvas(Canvas &real) : Real(real) {}
-  void SetBrush(Rgb) override {}
-  void SetBrushClear() override {}
-  void FillRect(const PixelRect &) override {}
-  void SetPen(Rgb, int, PenMode) override {}
-  void MoveTo(int, int) override {}
-  void LineTo(int, int) override {}
-  void Ellipse(int, int, int, int) override {}
-  void SetPixel(int, int, Rgb) override {}
   void SetFont(const FontSpec &font) override { Real.SetFont(font); }
-  void TextOut(int, int, std::string_view) override {}
   int TextWidth(std::string_view text) override { return Real.TextWidth(text); }
-  void SetClipRect(const PixelRect &) override {}
-  void ClearClip() override {}
 
 private:
   Canvas &Real;

@@ -54,7 +54,7 @@ AtlasWindow::AtlasWindow(QWidget *parent) : QWidget(parent, Qt::Window) {
   connect(ComputeButton, &QPushButton::clicked, this, [this] { Compute(Problem, Method); });
   connect(CancelButton, &QPushButton::clicked, this, [this] { Cancel(); });
   View->OnClick = [this](int x, int y) {
-    const std::optional<int> index = AtlasLayout(Shown.Spec).TileAt(x, y);
+    const std::optional<int> index = AtlasLayout(Shown.Request).TileAt(x, y);
     if (!index || !OnTileChosen)
       return;
     for (const AtlasTile &tile : Shown.Tiles)
@@ -73,18 +73,19 @@ void AtlasWindow::Compute(const DataLineArray &problem, int method) {
   Problem = problem;
   Method = method;
   Shown = {};
-  Shown.Spec.Lines = problem;
-  Shown.Spec.Method = method;
-  Shown.Spec.Columns = ColumnsBox->value();
-  Shown.Spec.Rows = RowsBox->value();
+  Shown.Request.Lines = problem;
+  Shown.Request.Method = method;
+  Shown.Request.Columns = ColumnsBox->value();
+  Shown.Request.Rows = RowsBox->value();
   Progress = std::make_unique<AtlasProgress>();
   const int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  Running = std::async(std::launch::async, [spec = Shown.Spec, jobs, progress = Progress.get()] {
-    return ComputeAtlas(spec, jobs, *progress);
-  });
+  Running =
+      std::async(std::launch::async, [request = Shown.Request, jobs, progress = Progress.get()] {
+        return ComputeAtlas(request, jobs, *progress);
+      });
   ComputeButton->setEnabled(false);
   CancelButton->setEnabled(true);
-  StatusLabel->setText(QStringLiteral("0 of %1 tiles").arg(Shown.Spec.TileCount()));
+  StatusLabel->setText(QStringLiteral("0 of %1 tiles").arg(Shown.Request.TileCount()));
   Redraw();
   Timer->start();
 }
@@ -105,7 +106,7 @@ void AtlasWindow::Poll() {
     return;
   }
   StatusLabel->setText(
-      QStringLiteral("%1 of %2 tiles").arg(Progress->Done.load()).arg(Shown.Spec.TileCount()));
+      QStringLiteral("%1 of %2 tiles").arg(Progress->Done.load()).arg(Shown.Request.TileCount()));
 }
 
 void AtlasWindow::Finish() {
@@ -113,7 +114,7 @@ void AtlasWindow::Finish() {
   try {
     Shown.Tiles = Running.get();
     StatusLabel->setText(
-        QStringLiteral("%1 of %2 tiles").arg(Shown.Tiles.size()).arg(Shown.Spec.TileCount()));
+        QStringLiteral("%1 of %2 tiles").arg(Shown.Tiles.size()).arg(Shown.Request.TileCount()));
   } catch (const std::exception &e) {
     StatusLabel->setText(QString::fromUtf8(e.what()));
   }
@@ -124,7 +125,7 @@ void AtlasWindow::Finish() {
 }
 
 void AtlasWindow::Redraw() {
-  const AtlasLayout layout(Shown.Spec);
+  const AtlasLayout layout(Shown.Request);
   View->Image = QImage(layout.Width(), layout.Height(), QImage::Format_RGB32);
   View->Image.fill(Qt::white);
   {

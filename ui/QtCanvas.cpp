@@ -29,12 +29,12 @@ QString FallbackFamily(const QString &name) {
 
 } // namespace
 
-QFont MakeFont(const FontSpec &spec) {
-  const QString name = QString::fromStdString(spec.Name);
+QFont MakeFont(const FontSpec &wanted) {
+  const QString name = QString::fromStdString(wanted.Name);
   QFont font;
   font.setFamilies({name, FallbackFamily(name)});
-  font.setPixelSize(spec.Height > 0 ? spec.Height : 1);
-  font.setBold(spec.Bold);
+  font.setPixelSize(wanted.Height > 0 ? wanted.Height : 1);
+  font.setBold(wanted.Bold);
   return font;
 }
 

@@ -12,7 +12,7 @@ namespace tandor {
 
 // A QFont for the family a control names, falling back to the metric-compatible
 // Liberation family when the named one is not installed. Height is the character height in pixels.
-QFont MakeFont(const FontSpec &spec);
+QFont MakeFont(const FontSpec &wanted);
 
 inline QColor ToQColor(Rgb c) {
   return QColor(c.r, c.g, c.b);

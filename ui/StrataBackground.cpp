@@ -26,16 +26,16 @@ void StrataBackground::Update(const DataLineArray &problem, int method) {
   Discard();
   Problem = problem;
   Method = method;
-  AtlasSpec spec;
-  spec.Lines = problem;
-  spec.Method = method;
-  spec.Columns = spec.Rows = Grid;
-  spec.TileSide = 8; // the pictures are not shown; only the counts are
+  AtlasRequest request;
+  request.Lines = problem;
+  request.Method = method;
+  request.Columns = request.Rows = Grid;
+  request.TileSide = 8; // the pictures are not shown; only the counts are
   Progress = std::make_unique<AtlasProgress>();
   Progress->Idle = true;
   const int jobs = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-  Running = std::async(std::launch::async, [spec, jobs, progress = Progress.get()] {
-    return ComputeAtlas(spec, jobs, *progress);
+  Running = std::async(std::launch::async, [request, jobs, progress = Progress.get()] {
+    return ComputeAtlas(request, jobs, *progress);
   });
 }
 

@@ -21,21 +21,22 @@ namespace {
 
 // x = u, y = v^2, z = v^3 + (u^2 - p) v: (u, v) and (u, -v) share their image on the circle
 // u^2 + v^2 = p, which exists only for p > 0, with its two cross-caps at (+-sqrt(p), 0).
-AtlasSpec S1Family(int columns, int rows, int method) {
-  AtlasSpec spec;
-  spec.Lines = {"u", "v^2", "v^3+(u^2-p)v", "-1", "1", "-1", "1", "-1", "1", "-1", "1", "0.5", "0"};
-  spec.Columns = columns;
-  spec.Rows = rows;
-  spec.Method = method;
-  spec.TileSide = 48;
-  return spec;
+AtlasRequest S1Family(int columns, int rows, int method) {
+  AtlasRequest request;
+  request.Lines = {"u",  "v^2", "v^3+(u^2-p)v", "-1", "1",   "-1", "1",
+                   "-1", "1",   "-1",           "1",  "0.5", "0"};
+  request.Columns = columns;
+  request.Rows = rows;
+  request.Method = method;
+  request.TileSide = 48;
+  return request;
 }
 
 // A non-linear one, so that every method takes part: the S1 germ seen through a bend of space.
-AtlasSpec BentFamily(int method) {
-  AtlasSpec spec = S1Family(3, 2, method);
-  spec.Lines[0] = "u + (v^2)^2/4";
-  return spec;
+AtlasRequest BentFamily(int method) {
+  AtlasRequest request = S1Family(3, 2, method);
+  request.Lines[0] = "u + (v^2)^2/4";
+  return request;
 }
 
 void ExpectSameTiles(const std::vector<AtlasTile> &a, const std::vector<AtlasTile> &b) {
@@ -52,9 +53,9 @@ void ExpectSameTiles(const std::vector<AtlasTile> &a, const std::vector<AtlasTil
   }
 }
 
-std::vector<AtlasTile> Compute(const AtlasSpec &spec, int jobs) {
+std::vector<AtlasTile> Compute(const AtlasRequest &request, int jobs) {
   AtlasProgress progress;
-  return ComputeAtlas(spec, jobs, progress);
+  return ComputeAtlas(request, jobs, progress);
 }
 
 TEST(Atlas, TilesSitAtTheCellCentresRowByRowFromTheTop) {
@@ -74,8 +75,8 @@ TEST(Atlas, TilesSitAtTheCellCentresRowByRowFromTheTop) {
 TEST(Atlas, EveryMethodGivesTheSameTilesOnOneWorkerOrTwoAndAsALoneRun) {
   for (int method = 0; method < 3; ++method) {
     SCOPED_TRACE(method);
-    const AtlasSpec spec = BentFamily(method);
-    const std::vector<AtlasTile> one = Compute(spec, 1), two = Compute(spec, 2);
+    const AtlasRequest request = BentFamily(method);
+    const std::vector<AtlasTile> one = Compute(request, 1), two = Compute(request, 2);
     ExpectSameTiles(one, two);
     ASSERT_EQ(one.size(), 6u);
 
@@ -83,11 +84,11 @@ TEST(Atlas, EveryMethodGivesTheSameTilesOnOneWorkerOrTwoAndAsALoneRun) {
     Glob glob;
     MapFunctions map;
     KeptNotices notices;
-    ASSERT_EQ(ReadData(glob, map, spec.Lines, notices), 1);
+    ASSERT_EQ(ReadData(glob, map, request.Lines, notices), 1);
     const AtlasTile &tile = one.back();
     SetParamValue(glob, map, tile.Pq);
     LocusSolvers solvers;
-    solvers.SetSeed(TileSeed(spec.Seed, tile.Index));
+    solvers.SetSeed(TileSeed(request.Seed, tile.Index));
     NeverStop never;
     const LocusMethod inForce = MethodInForce(glob, method);
     solvers.Compute(inForce, glob, map, never);
@@ -116,15 +117,15 @@ TEST(Atlas, TheStratumChangesExactlyWhereTheCircleOfDoublePointsIsBorn) {
 
 TEST(Atlas, PartsReadBackAndJoinIntoTheWhole) {
   AtlasFile whole{S1Family(4, 3, 2), {}};
-  whole.Tiles = Compute(whole.Spec, 2);
+  whole.Tiles = Compute(whole.Request, 2);
   std::vector<AtlasFile> parts;
   for (int k = 0; k < 3; ++k) {
-    AtlasFile part{whole.Spec, {}};
-    part.Spec.PartIndex = k;
-    part.Spec.PartCount = 3;
-    part.Tiles = Compute(part.Spec, 1);
+    AtlasFile part{whole.Request, {}};
+    part.Request.PartIndex = k;
+    part.Request.PartCount = 3;
+    part.Tiles = Compute(part.Request, 1);
     parts.push_back(ReadAtlasJson(AtlasJson(part)));
-    EXPECT_EQ(parts.back().Spec.PartIndex, k);
+    EXPECT_EQ(parts.back().Request.PartIndex, k);
   }
   AtlasFile merged = MergeAtlasParts(parts);
   for (AtlasFile *atlas : {&whole, &merged})
@@ -139,13 +140,13 @@ TEST(Atlas, PartsReadBackAndJoinIntoTheWhole) {
   } catch (const AtlasFileError &e) {
     EXPECT_NE(std::string(e.what()).find("missing tiles: 1, 4, 7, 10"), std::string::npos);
   }
-  parts[1].Spec.Seed = 7;
+  parts[1].Request.Seed = 7;
   EXPECT_THROW(MergeAtlasParts(parts), AtlasFileError);
 }
 
 TEST(Atlas, DamagedJsonIsRefusedWithAReason) {
   AtlasFile atlas{S1Family(2, 1, 0), {}};
-  atlas.Tiles = Compute(atlas.Spec, 1);
+  atlas.Tiles = Compute(atlas.Request, 1);
   const std::string text = AtlasJson(atlas);
   std::mt19937 random(5);
   for (int trial = 0; trial < 300; ++trial) {
@@ -159,7 +160,7 @@ TEST(Atlas, DamagedJsonIsRefusedWithAReason) {
       const AtlasFile read = ReadAtlasJson(damaged);
       // A change that still reads leaves a well-formed atlas.
       for (const AtlasTile &tile : read.Tiles)
-        EXPECT_LT(tile.Index, read.Spec.TileCount());
+        EXPECT_LT(tile.Index, read.Request.TileCount());
     } catch (const AtlasFileError &e) {
       EXPECT_FALSE(std::string(e.what()).empty());
     }
@@ -186,14 +187,14 @@ TEST(Atlas, BitmapsTravelBitForBit) {
 }
 
 TEST(Atlas, ACancelEndsEveryWorker) {
-  AtlasSpec spec = S1Family(6, 6, 2);
+  AtlasRequest request = S1Family(6, 6, 2);
   AtlasProgress progress;
   std::thread canceller([&] {
     while (progress.Done.load() < 1)
       std::this_thread::yield();
     progress.Cancel = true;
   });
-  const std::vector<AtlasTile> tiles = ComputeAtlas(spec, 2, progress);
+  const std::vector<AtlasTile> tiles = ComputeAtlas(request, 2, progress);
   canceller.join();
   EXPECT_LT(tiles.size(), 36u);
   EXPECT_GE(tiles.size(), 1u);
@@ -201,14 +202,14 @@ TEST(Atlas, ACancelEndsEveryWorker) {
 
 TEST(Atlas, TheDrawingTintsEachStratumAndLabelsEveryTile) {
   AtlasFile atlas{S1Family(2, 1, 0), {}};
-  atlas.Tiles = Compute(atlas.Spec, 1);
+  atlas.Tiles = Compute(atlas.Request, 1);
   testing::RecordingCanvas canvas;
   DrawAtlas(canvas, atlas);
   ASSERT_EQ(canvas.texts.size(), 4u);
   EXPECT_EQ(canvas.texts[1].text, "C 0, T 0");
   EXPECT_EQ(canvas.texts[3].text, "C 2, T 0");
   EXPECT_FALSE(canvas.pixels.empty());
-  const AtlasLayout layout(atlas.Spec);
+  const AtlasLayout layout(atlas.Request);
   EXPECT_EQ(layout.TileAt(layout.CellWidth() + 1, 1), 1);
   EXPECT_FALSE(layout.TileAt(-1, 0).has_value());
 }

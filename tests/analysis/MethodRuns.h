@@ -18,12 +18,6 @@
 
 namespace tandor::testing {
 
-class QuietNotices final : public ReadNotices {
-public:
-  void ShowStatus(const std::string &) override {}
-  void Beep() override {}
-};
-
 inline std::string Text(double x) {
   char buffer[40];
   std::snprintf(buffer, sizeof buffer, "%.17g", x);
@@ -32,7 +26,7 @@ inline std::string Text(double x) {
 
 // The problem state of a domain as a read of the window derives it (x(u, v) = u).
 inline void ReadDomain(Glob &glob, MapFunctions &map, const Vector2 &low, const Vector2 &high) {
-  QuietNotices notices;
+  KeptNotices notices;
   const DataLineArray lines{"u", "0", "0", Text(low[0]), Text(high[0]), Text(low[1]), Text(high[1]),
                             "0", "1", "0", "1",          "0",           "0"};
   ASSERT_EQ(ReadData(glob, map, lines, notices), 1);

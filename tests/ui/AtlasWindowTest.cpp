@@ -51,7 +51,7 @@ TEST_F(AtlasWindowTest, TheAtlasShowsTheFamilyAndATileClickMovesTheParameters) {
   EXPECT_EQ(atlas->StatusLabel->text(), "8 of 8 tiles");
 
   // The tints of the first and last tile of a row differ: the circle is born at p = 0.
-  const AtlasLayout layout(atlas->Atlas().Spec);
+  const AtlasLayout layout(atlas->Atlas().Request);
   const QImage &image = atlas->View->Image;
   const QColor left = image.pixelColor(layout.Cell(0).Left + 1, layout.Cell(0).Top + 1);
   const QColor right = image.pixelColor(layout.Cell(3).Left + 1, layout.Cell(3).Top + 1);
