@@ -33,7 +33,7 @@ namespace {
 TEST(Allocation, ASecondSearchOnTheSameRunAllocatesNothing) {
   Glob glob;
   MapFunctions map;
-  QuietNotices notices;
+  KeptNotices notices;
   const DataLineArray lines{
       "u", "v^3 - v", "(u^2 - 2) v^2 + v^4", "-1.5", "1.5", "-1.4", "1.4", "0", "1", "0", "1",
       "0", "0"};

@@ -67,7 +67,7 @@ TEST_P(Chain, EachMethodsResultGivesTheSingularPoints) {
     SCOPED_TRACE(p.name);
     Glob glob;
     MapFunctions map;
-    QuietNotices notices;
+    KeptNotices notices;
     ASSERT_EQ(ReadData(glob, map, p.lines, notices), 1);
     if (GetParam() == LocusMethod::Linear && !glob.IsLinear)
       continue;
